@@ -1,0 +1,40 @@
+// The conduit's five settings, process-wide as the conduit keeps them, and their store
+// in "Lumdex.ini", section "Lumdex".
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "bitmap/device_capabilities.h"
+
+namespace lumora::conduit {
+
+inline constexpr const char* kIniFile = "Lumdex.ini";
+inline constexpr const char* kIniSection = "Lumdex";
+inline constexpr const char* kKeySyncDir = "SyncDir";
+inline constexpr const char* kKeyFontDir = "TTFontDirectory";
+inline constexpr const char* kKeyDensity = "AcceptedDensity";
+inline constexpr const char* kKeyDepth = "AcceptedDepth";
+inline constexpr const char* kKeyCompression = "AcceptedCompression";
+inline constexpr const char* kDefaultSyncDir = "C:\\Lumdex";
+inline constexpr const char* kDefaultFontDir = "c:\\program files\\tarnwell\\lumdex";
+inline constexpr int kPathCapacity = 260;  // 259 characters and the terminator
+
+struct ConduitSettings {
+  char syncFolder[kPathCapacity] = {};
+  char fontFolder[kPathCapacity] = {};
+  DeviceCapabilities acceptedCapabilities{};  // only depth, density and compression are set
+};
+
+// The process-wide settings of the loaded conduit.
+ConduitSettings& settings();
+
+// Reads the five keys, in order, with their defaults (at every process attach).
+void loadSettings(ConduitSettings& s);
+
+// Writes one key of the section; integers as decimal text. The result is not checked by
+// the conduit's callers.
+bool storeSetting(std::string_view key, std::string_view value);
+bool storeSetting(std::string_view key, unsigned int value);
+
+}  // namespace lumora::conduit

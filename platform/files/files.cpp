@@ -1,0 +1,46 @@
+// Portable parts of the files seam.
+#include <cctype>
+
+#include "platform/files/files.h"
+
+namespace lumora::files {
+namespace {
+
+char fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+}  // namespace
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  // Iterative wildcard match with one backtrack point for the last '*'.
+  size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(std::string_view path, uint64_t maxBytes) {
+  auto in = fileSystem().openInput(path, Share::read);
+  if (!in) return std::nullopt;
+  uint64_t size = in->size();
+  if (size > maxBytes) return std::nullopt;
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
+  auto got = in->read(bytes.data(), bytes.size());
+  if (!got || *got != bytes.size()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace lumora::files

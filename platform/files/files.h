@@ -1,0 +1,72 @@
+// Files and folders as the core sees them: Windows-style path text in, results as
+// values out. One replaceable table of operations (the real one maps the paths onto the
+// host, see paths.h); tests install their own to inject faults.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumora::files {
+
+// A file opened for reading.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  virtual uint64_t size() = 0;
+  // Reads up to count bytes; returns how many were read, or nullopt on an I/O error.
+  virtual std::optional<size_t> read(uint8_t* into, size_t count) = 0;
+};
+
+// A file being written. Bytes go to a temporary file beside the target; commit() moves it
+// into place. Destroying an uncommitted OutputFile removes the temporary file, so a failed
+// write never leaves a half-written target and never harms an existing one.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool write(const uint8_t* bytes, size_t count) = 0;
+  // Moves the file into place. With replace false this fails (and keeps the other file)
+  // when a file of the target's name appeared meanwhile.
+  virtual bool commit() = 0;
+};
+
+enum class Share { none, read };
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Names (without folder) of the entries matching a Windows pattern such as
+  // "C:\Lumdex\*.bmp"; wildcards only in the last component, matched case-insensitively;
+  // "*.*" matches every entry. Empty when nothing matches or the folder is missing.
+  virtual std::vector<std::string> find(std::string_view pattern) = 0;
+  // True when path names an existing regular file that can be opened for reading.
+  virtual bool existsForRead(std::string_view path) = 0;
+  virtual std::unique_ptr<InputFile> openInput(std::string_view path, Share share) = 0;
+  // Starts writing path. With replace false, fails at once when path exists.
+  virtual std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) = 0;
+  virtual bool remove(std::string_view path) = 0;
+  // Creates the folder and its missing parents; true when it exists afterwards.
+  virtual bool makeFolders(std::string_view path) = 0;
+  // The temporary folder, ending in a separator.
+  virtual std::string tempFolder() = 0;
+};
+
+// The file system in use (the host's unless a test installed another).
+FileSystem& fileSystem();
+// Installs fs (not owned) until reset with nullptr; returns the previous one.
+FileSystem* setFileSystem(FileSystem* fs);
+
+// The host's file system, for wrappers that pass most calls through.
+FileSystem& hostFileSystem();
+
+// Reads a whole file of at most maxBytes; nullopt when it cannot be read or is larger.
+std::optional<std::vector<uint8_t>> readWholeFile(std::string_view path, uint64_t maxBytes);
+
+// Windows-style name matching ('*' and '?', case-insensitive ASCII).
+bool matchesPattern(std::string_view name, std::string_view pattern);
+
+}  // namespace lumora::files

@@ -1,0 +1,216 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <random>
+
+#include "platform/files/files.h"
+#include "platform/files/paths.h"
+
+namespace lumora::files {
+namespace {
+
+class Fd {
+ public:
+  explicit Fd(int fd = -1) : fd_(fd) {}
+  ~Fd() { reset(); }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+  bool closeChecked() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd < 0 || ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+class HostInput final : public InputFile {
+ public:
+  explicit HostInput(int fd) : fd_(fd) {}
+  uint64_t size() override {
+    struct stat st {};
+    if (::fstat(fd_.get(), &st) != 0) return 0;
+    return static_cast<uint64_t>(st.st_size);
+  }
+  std::optional<size_t> read(uint8_t* into, size_t count) override {
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::read(fd_.get(), into + done, count - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return std::nullopt;
+      }
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
+ private:
+  Fd fd_;
+};
+
+std::string folderOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+class HostOutput final : public OutputFile {
+ public:
+  HostOutput(std::string target, std::string temp, int fd, bool replace)
+      : target_(std::move(target)), temp_(std::move(temp)), fd_(fd), replace_(replace) {}
+  ~HostOutput() override {
+    if (!committed_) {
+      fd_.reset();
+      ::unlink(temp_.c_str());
+    }
+  }
+  bool write(const uint8_t* bytes, size_t count) override {
+    if (failed_) return false;
+    size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::write(fd_.get(), bytes + done, count - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        failed_ = true;
+        return false;
+      }
+      done += static_cast<size_t>(n);
+    }
+    return true;
+  }
+  bool commit() override {
+    if (failed_ || committed_) return false;
+    if (::fsync(fd_.get()) != 0 || !fd_.closeChecked()) return false;
+    if (replace_) {
+      if (::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    } else {
+      // link() refuses an existing target, so a file that appeared meanwhile survives.
+      if (::link(temp_.c_str(), target_.c_str()) != 0) return false;
+      ::unlink(temp_.c_str());
+    }
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  std::string target_;
+  std::string temp_;
+  Fd fd_;
+  bool replace_;
+  bool failed_ = false;
+  bool committed_ = false;
+};
+
+class HostFileSystem final : public FileSystem {
+ public:
+  std::vector<std::string> find(std::string_view pattern) override {
+    std::string host = paths::toHostPath(pattern);
+    std::string folder = folderOf(host);
+    std::string mask = baseOf(host);
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* e = ::readdir(dir)) {
+      std::string name = e->d_name;
+      if (matchesPattern(name, mask)) names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+  }
+
+  bool existsForRead(std::string_view path) override {
+    std::string host = paths::toHostPath(path);
+    Fd fd(::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return false;
+    struct stat st {};
+    return ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
+  }
+
+  std::unique_ptr<InputFile> openInput(std::string_view path, Share) override {
+    std::string host = paths::toHostPath(path);
+    int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return nullptr;
+    }
+    return std::make_unique<HostInput>(fd);
+  }
+
+  std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) override {
+    std::string host = paths::toHostPath(path);
+    struct stat st {};
+    if (!replace && ::lstat(host.c_str(), &st) == 0) return nullptr;
+    if (replace && ::lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+    std::string folder = folderOf(host);
+    // Hidden temporary name, so a folder scan for "*.bmp" never takes it for a picture.
+    std::string base = baseOf(host);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      std::string temp = folder + "/." + base + "." + std::to_string(rng_()) + ".tmp";
+      int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) return std::make_unique<HostOutput>(host, temp, fd, replace);
+      if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+  }
+
+  bool remove(std::string_view path) override {
+    std::string host = paths::toHostPath(path);
+    return ::unlink(host.c_str()) == 0;
+  }
+
+  bool makeFolders(std::string_view path) override {
+    std::string host = paths::toHostPath(path);
+    for (size_t i = 1; i <= host.size(); ++i) {
+      if (i < host.size() && host[i] != '/') continue;
+      std::string part = host.substr(0, i);
+      if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+    struct stat st {};
+    return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+
+  std::string tempFolder() override { return paths::tempFolder(); }
+
+ private:
+  std::minstd_rand rng_{static_cast<unsigned>(::getpid())};
+};
+
+FileSystem* current = nullptr;
+
+}  // namespace
+
+FileSystem& hostFileSystem() {
+  static HostFileSystem fs;
+  return fs;
+}
+
+FileSystem& fileSystem() { return current ? *current : hostFileSystem(); }
+
+FileSystem* setFileSystem(FileSystem* fs) {
+  FileSystem* previous = current;
+  current = fs;
+  return previous;
+}
+
+}  // namespace lumora::files

@@ -12,7 +12,8 @@ std::string windowsFolder();
 
 // Maps Windows path text to a host path: "C:\x\y" -> $LUMORA_DRIVE_C/x/y (other drive
 // letters: drive_x beside it), "\" -> "/", a name without folder -> the current
-// directory. A path starting with "/" is a host path already and is kept.
+// directory. A path starting with "/" is a host path already: it gets no drive mapping,
+// but a "\" that the conduit appended still becomes "/".
 std::string toHostPath(std::string_view windowsPath);
 
 // The host folder of a drive letter (upper or lower case).

@@ -51,7 +51,6 @@ std::string driveFolder(char letter) {
 }
 
 std::string toHostPath(std::string_view p) {
-  if (!p.empty() && p.front() == '/') return std::string(p);
   std::string out;
   size_t rest = 0;
   if (p.size() >= 2 && std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {

@@ -71,7 +71,9 @@ inline std::optional<uint32_t> readLe32(ByteView b, size_t at) {
 }
 
 // Appending writers for building byte layouts front to back.
-inline void appendU8(Bytes& out, uint8_t v) { out.push_back(v); }
+inline void appendU8(Bytes& out, uint8_t v) {
+  out.push_back(v);
+}
 inline void appendBe16(Bytes& out, uint16_t v) {
   out.push_back(static_cast<uint8_t>(v >> 8));
   out.push_back(static_cast<uint8_t>(v));
@@ -86,7 +88,9 @@ inline void appendLe16(Bytes& out, uint16_t v) {
 inline void appendLe32(Bytes& out, uint32_t v) {
   for (int shift = 0; shift <= 24; shift += 8) out.push_back(static_cast<uint8_t>(v >> shift));
 }
-inline void appendText(Bytes& out, std::string_view s) { out.insert(out.end(), s.begin(), s.end()); }
+inline void appendText(Bytes& out, std::string_view s) {
+  out.insert(out.end(), s.begin(), s.end());
+}
 
 // Four-character codes with the first character in the most significant byte.
 constexpr uint32_t fourCC(const char (&s)[5]) {

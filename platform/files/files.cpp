@@ -6,7 +6,9 @@
 namespace lumora::files {
 namespace {
 
-char fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+char fold(char c) {
+  return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
 
 }  // namespace
 

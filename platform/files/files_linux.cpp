@@ -205,7 +205,9 @@ FileSystem& hostFileSystem() {
   return fs;
 }
 
-FileSystem& fileSystem() { return current ? *current : hostFileSystem(); }
+FileSystem& fileSystem() {
+  return current ? *current : hostFileSystem();
+}
 
 FileSystem* setFileSystem(FileSystem* fs) {
   FileSystem* previous = current;

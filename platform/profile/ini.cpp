@@ -7,7 +7,9 @@
 namespace lumora::ini {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 std::string_view trim(std::string_view s) {
   while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
@@ -26,8 +28,8 @@ bool sameName(std::string_view a, std::string_view b) {
 }
 
 struct Line {
-  size_t begin;  // offset of the line in the text
-  size_t end;    // offset after the line's terminator
+  size_t begin;              // offset of the line in the text
+  size_t end;                // offset after the line's terminator
   std::string_view content;  // without terminator
 };
 

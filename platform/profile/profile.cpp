@@ -55,7 +55,8 @@ bool writeString(std::string_view section, std::string_view key, std::string_vie
   std::string text = readText(fileName).value_or(std::string());
   std::string updated = ini::withValue(text, section, key, value);
   auto slash = path.rfind('/');
-  if (slash != std::string::npos && slash > 0) files::fileSystem().makeFolders(path.substr(0, slash));
+  if (slash != std::string::npos && slash > 0)
+    files::fileSystem().makeFolders(path.substr(0, slash));
   auto out = files::fileSystem().createOutput(path, /*replace=*/true);
   if (!out) return false;
   if (!out->write(reinterpret_cast<const uint8_t*>(updated.data()), updated.size())) return false;

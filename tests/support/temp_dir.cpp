@@ -48,7 +48,8 @@ std::string readText(const std::string& path) {
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -56,6 +57,8 @@ void writeText(const std::string& path, const std::string& text) {
   writeFile(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) {
+  return std::filesystem::exists(path);
+}
 
 }  // namespace lumora::test

@@ -1,0 +1,11 @@
+// Transfers that move nothing, for builds without the picture exchange.
+#include "conduit/transfers.h"
+
+namespace lumora::pictures {
+
+void copyPicturesToDesktop(uint32_t, uint32_t, bool) {}
+bool copyPicturesToHandheld(uint32_t, bool) {
+  return true;
+}
+
+}  // namespace lumora::pictures

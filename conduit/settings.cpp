@@ -1,0 +1,36 @@
+#include "conduit/settings.h"
+
+#include <string>
+
+#include "platform/profile/profile.h"
+
+namespace lumora::conduit {
+
+ConduitSettings& settings() {
+  static ConduitSettings s;
+  return s;
+}
+
+void loadSettings(ConduitSettings& s) {
+  profile::getString(kIniSection, kKeySyncDir, kDefaultSyncDir, s.syncFolder, kPathCapacity,
+                     kIniFile);
+  profile::getString(kIniSection, kKeyFontDir, kDefaultFontDir, s.fontFolder, kPathCapacity,
+                     kIniFile);
+  // Each limit is cut to the width of its field, as the record holds it.
+  s.acceptedCapabilities.density =
+      static_cast<uint16_t>(profile::getInt(kIniSection, kKeyDensity, 144, kIniFile));
+  s.acceptedCapabilities.depth =
+      static_cast<uint8_t>(profile::getInt(kIniSection, kKeyDepth, 16, kIniFile));
+  s.acceptedCapabilities.compression =
+      static_cast<uint8_t>(profile::getInt(kIniSection, kKeyCompression, 1, kIniFile));
+}
+
+bool storeSetting(std::string_view key, std::string_view value) {
+  return profile::writeString(kIniSection, key, value, kIniFile);
+}
+
+bool storeSetting(std::string_view key, unsigned int value) {
+  return storeSetting(key, std::to_string(value));
+}
+
+}  // namespace lumora::conduit

@@ -1,0 +1,143 @@
+#include "pictures/name_flag_list.h"
+
+#include <memory>
+#include <new>
+
+#include "pictures/handheld_db.h"
+#include "pictures/log.h"
+#include "pictures/picture_database.h"
+#include "platform/hotsync/hotsync.h"
+
+namespace lumora::pictures {
+namespace {
+
+// Its destructor runs when the library is unloaded (or the process ends) and writes the
+// list back while the handheld is still connected.
+struct Holder {
+  std::unique_ptr<NameFlagList> list;
+  ~Holder() {
+    if (list) list->writeBack();
+  }
+};
+
+Holder& holder() {
+  static Holder h;
+  return h;
+}
+
+void logOpenFailure(int32_t code) {
+  switch (code) {
+    case SYNC_ERR_TOO_MANY_OPEN:
+      logEntry("Lumora: SYNCERR_TOO_MANY_OPEN_FILES", kActivityError);
+      break;
+    case SYNC_ERR_ALREADY_OPEN:
+      logEntry("Lumora : SYNCERR_FILE_ALREADY_OPEN", kActivityError);
+      break;
+    case SYNC_ERR_BAD_ARG:
+      logEntry("Lumora : SYNCERR_REMOTE_BAD_ARG", kActivityError);
+      break;
+    default:
+      break;
+  }
+}
+
+std::optional<Bytes> readInfoBlob() {
+  SyncSearchName search{};
+  search.options = SYNC_SEARCH_OPTIONS;
+  search.card = kCard;
+  search.name = kInfoDatabase;
+  SyncDbInfo info{};
+  if (SyncFindDbByName(&search, &info) != 0) return std::nullopt;
+
+  OpenResult opened = openForReading(nameOf(info.name), static_cast<int32_t>(info.card));
+  if (opened.code != 0) {
+    logOpenFailure(opened.code);
+    return std::nullopt;
+  }
+  AppInfo appInfo;
+  if (readAppInfo(opened.db.handle(), appInfo) != 0 || appInfo.tag != kAppInfoTag) {
+    return std::nullopt;
+  }
+  if (appInfo.dataSize > kMaxDataSize) return std::nullopt;
+  Bytes blob;
+  try {
+    blob.resize(appInfo.dataSize);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  if (readChunks(opened.db.handle(), blob) != 0) return std::nullopt;
+  opened.db.close();
+  return blob;
+}
+
+}  // namespace
+
+NameFlagList& NameFlagList::instance() {
+  Holder& h = holder();
+  if (!h.list) {
+    h.list = std::make_unique<NameFlagList>();
+    h.list->load();
+  }
+  return *h.list;
+}
+
+void NameFlagList::writeBackAndReset() {
+  Holder& h = holder();
+  if (!h.list) return;
+  std::unique_ptr<NameFlagList> list = std::move(h.list);
+  list->writeBack();
+}
+
+void NameFlagList::load() {
+  entries_.clear();
+  blob_ = readInfoBlob();
+  if (blob_) entries_ = parseNameFlagBlob(*blob_);
+}
+
+void NameFlagList::writeBack() const {
+  if (!blob_) return;
+  Bytes out = writtenBackBlob(*blob_, created_);
+
+  SyncCreateParams params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
+  int32_t rc = SyncCreateDb(&params);
+  if (rc == SYNC_ERR_EXISTS) {
+    deleteDatabase(kInfoDatabase, kCard);
+    params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
+    rc = SyncCreateDb(&params);
+  }
+  // A database that vanished since loading is created afresh above and filled like one
+  // that was replaced.
+  if (rc != 0) return;
+  OpenDatabase db(params.handle);
+  if (writeAppInfo(db.handle(), static_cast<uint32_t>(out.size())) != 0) {
+    db.close();
+    deleteDatabase(kInfoDatabase, kCard);
+    return;
+  }
+  writeChunks(db.handle(), out);
+  db.close();
+}
+
+uint8_t NameFlagList::flagFor(std::string_view name) const {
+  for (const auto& entry : entries_) {
+    if (entry.name && *entry.name == name) return entry.flag;
+  }
+  return 1;
+}
+
+void NameFlagList::addCreated(std::string_view name) {
+  if (created_.size() >= kMaxCreatedNames) {
+    if (!overflowLogged_) {
+      logEntry(
+          "Lumora: more than 255 pictures were created; the names of the others are not "
+          "recorded in \"Sketvia_InfoDB\".");
+      overflowLogged_ = true;
+    }
+    return;
+  }
+  name = name.substr(0, std::min<size_t>(name.size(), 255));
+  created_.emplace_back(name);
+  createdBytes_ = static_cast<uint16_t>(createdBytes_ + name.size() + 1);
+}
+
+}  // namespace lumora::pictures

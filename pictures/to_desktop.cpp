@@ -1,0 +1,132 @@
+// Handheld to desktop: every wanted picture database of one type and creator becomes a
+// 24-bit .bmp file of the sync folder named after the database.
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "conduit/transfers.h"
+#include "pictures/codec.h"
+#include "pictures/handheld_db.h"
+#include "pictures/log.h"
+#include "pictures/name_flag_list.h"
+#include "pictures/picture_database.h"
+#include "pictures/picture_names.h"
+#include "pictures/sync_folder.h"
+#include "platform/files/files.h"
+#include "platform/hotsync/hotsync.h"
+
+namespace lumora::pictures {
+namespace {
+
+enum class Next { goOn, endTransfer };
+
+void logAboutDatabase(const char* format, const std::string& name) {
+  char line[200];
+  std::snprintf(line, sizeof line, format, printable(name).c_str());
+  logEntry(line);
+}
+
+// Reads one picture database and has the decoder write it to path.
+Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string& path,
+             bool overwrite) {
+  OpenResult opened = openForReading(name, static_cast<int32_t>(found.card));
+  if (opened.code != 0) {
+    logEntry("Lumora: failed to open handheld database.");
+    return Next::endTransfer;
+  }
+  AppInfo appInfo;
+  if (readAppInfo(opened.db.handle(), appInfo) != 0) {
+    logEntry("Lumora: failed to read app info block.");
+    opened.db.close();
+    return Next::endTransfer;
+  }
+  if (appInfo.tag != kAppInfoTag) logEntry("Lumora: app info block is corrupted.");
+
+  Bytes data;
+  bool allocated = appInfo.dataSize <= kMaxDataSize;
+  if (allocated) {
+    try {
+      data.resize(appInfo.dataSize);
+    } catch (const std::bad_alloc&) {
+      allocated = false;
+    }
+  }
+  if (!allocated) {
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Lumora: handheld database \"%s\" is too large to read (%lu bytes).",
+                  printable(name).c_str(), static_cast<unsigned long>(appInfo.dataSize));
+    logEntry(line);
+    opened.db.close();
+    return Next::goOn;
+  }
+
+  if (readChunks(opened.db.handle(), data) != 0) {
+    logEntry("Lumora: failed to read record.");
+    opened.db.close();
+    return Next::endTransfer;
+  }
+  logEntry("Lumora: database successfully read from handheld.");
+  opened.db.close();
+
+  if (!codec().decode(data, path, overwrite)) {
+    logAboutDatabase(
+        "Lumora: failed to write the picture of handheld database \"%s\" to the "
+        "desktop.",
+        name);
+  }
+  return Next::goOn;
+}
+
+enum class Phase { first, second };
+
+// One search phase; false when the transfer is to end.
+bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder, bool overwrite) {
+  for (;; search.searchFlags = SYNC_SEARCH_CONTINUE) {
+    SyncDbInfo found{};
+    int32_t rc = SyncFindDbByTypeCreator(&search, &found);
+    if (rc == SYNC_ERR_NO_MORE) return true;
+    if (rc != 0) {
+      char line[120];
+      std::snprintf(line, sizeof line, "Lumora: failed to search handheld databases (error %ld).",
+                    static_cast<long>(rc));
+      logEntry(line);
+      return false;
+    }
+    std::string name = nameOf(found.name);
+    if (!isSafeFileStem(name)) {
+      logAboutDatabase(
+          "Lumora: handheld database \"%s\" was not copied: its name is not a "
+          "valid file name.",
+          name);
+      continue;
+    }
+    std::string path = pathInFolder(folder, name + ".bmp");
+    // The first phase asks the file first, the second the list first.
+    if (phase == Phase::second && NameFlagList::instance().flagFor(name) == 0) continue;
+    if (!overwrite && files::fileSystem().existsForRead(path)) continue;
+    if (phase == Phase::first && NameFlagList::instance().flagFor(name) == 0) continue;
+    if (copyOne(found, name, path, overwrite) == Next::endTransfer) return false;
+  }
+}
+
+}  // namespace
+
+void copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
+  std::string folder = syncFolder();
+  if (!syncFolderPresent(folder)) {
+    logEntry(kMissingFolderLine, kActivityError);
+    return;
+  }
+  SyncSearchTypeCreator search{};
+  search.options = SYNC_SEARCH_OPTIONS;
+  search.searchFlags = SYNC_SEARCH_NEW;
+  search.type = type;
+  search.creator = creator;
+  if (!walk(Phase::first, search, folder, overwrite)) return;
+  // The flags stay as the first phase left them: a new search only when it met nothing.
+  search.type = kTypeCompressed;
+  walk(Phase::second, search, folder, overwrite);
+}
+
+}  // namespace lumora::pictures

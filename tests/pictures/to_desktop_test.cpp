@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "conduit/settings.h"
+#include "conduit/transfers.h"
+#include "pictures/name_flag_list.h"
+#include "pictures/picture_database.h"
+#include "platform/hotsync/hotsync_host.h"
+#include "tests/pictures/fake_codec.h"
+#include "tests/pictures/handheld_fixture.h"
+
+namespace lumora::pictures {
+namespace {
+
+using test::LogLine;
+
+const LogLine kRead{"Lumora: database successfully read from handheld.", -1};
+
+class ToDesktop : public test::HandheldTest {
+ protected:
+  void setSyncFolder(const std::string& folder) {
+    auto& s = conduit::settings().syncFolder;
+    std::fill(std::begin(s), std::end(s), '\0');
+    std::copy(folder.begin(), folder.end(), s);
+  }
+  std::vector<std::string> decodedNames() const {
+    std::vector<std::string> names;
+    for (const auto& d : codec.decodes) {
+      std::string base = d.path.substr(d.path.rfind('\\') + 1);
+      names.push_back(base);
+    }
+    return names;
+  }
+  test::FakeCodec codec;
+};
+
+TEST_F(ToDesktop, CopiesEveryPictureOfTheTypeAndCreator) {
+  putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10000, 1));
+  putPicture("Harbour", kTypeUncompressed, kCreatorAlbum, test::pattern(300, 2));
+  putPicture("Sketch", kTypeUncompressed, kCreatorPainter, test::pattern(300, 3));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  ASSERT_EQ(codec.decodes.size(), 2u);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Harbour.bmp", "Sunset.bmp"}));
+  EXPECT_EQ(codec.decodes[0].path, syncDir() + "\\Harbour.bmp");
+  EXPECT_EQ(codec.decodes[1].data, test::pattern(10000, 1));
+  EXPECT_FALSE(codec.decodes[1].overwrite);
+  EXPECT_EQ(log, (std::vector<LogLine>{kRead, kRead}));
+}
+
+TEST_F(ToDesktop, MissingSyncFolder) {
+  putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  const std::string folders[] = {"", "C:", "/", syncDir() + "/absent"};
+  for (const auto& folder : folders) {
+    setSyncFolder(folder);
+    log.clear();
+    copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+    EXPECT_EQ(log, (std::vector<LogLine>{{"Not existing desktop synchronization directory. The "
+                                          "synchronization of Lumora failed.",
+                                          22}}))
+        << folder;
+  }
+  EXPECT_TRUE(codec.decodes.empty());
+}
+
+TEST_F(ToDesktop, NoPicturesNoLogLines) {
+  copyPicturesToDesktop(kTypeCompressed, kCreatorPainter, true);
+  EXPECT_TRUE(log.empty());
+  EXPECT_TRUE(codec.decodes.empty());
+}
+
+TEST_F(ToDesktop, ExistingFilesAndFlaggedNames) {
+  putInfoDb(test::infoBlob({{"Hidden", 0}, {"Shown", 5}}));
+  putPicture("Existing", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("Hidden", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("Shown", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  test::writeText(syncFile("Existing.bmp"), "old");
+  reconnect();
+
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Shown.bmp"}));
+  EXPECT_EQ(test::readText(syncFile("Existing.bmp")), "old");
+
+  codec.decodes.clear();
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Existing.bmp", "Shown.bmp"}));
+  EXPECT_TRUE(codec.decodes[0].overwrite);
+}
+
+TEST_F(ToDesktop, FirstPhaseAsksTheFileBeforeTheList) {
+  putInfoDb(test::infoBlob({}));
+  putPicture("Existing", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  test::writeText(syncFile("Existing.bmp"), "old");
+  reconnect();
+  HsResetFaults();
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  // The list was never needed, so it was never loaded.
+  EXPECT_EQ(HsCallCount("SyncFindDbByName"), 0);
+}
+
+TEST_F(ToDesktop, SecondPhaseGoesOnWithCompressedPictures) {
+  // Searches run in name order: the second phase continues after the last 'bpmf' one.
+  putPicture("A-compressed", kTypeCompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("B-plain", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("C-compressed", kTypeCompressed, kCreatorAlbum, test::pattern(10));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"B-plain.bmp", "C-compressed.bmp"}));
+
+  // With nothing met in the first phase the second starts a new search.
+  codec.decodes.clear();
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainter, true);
+  EXPECT_TRUE(codec.decodes.empty());
+  putPicture("D-sketch", kTypeCompressed, kCreatorPainter, test::pattern(10));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainter, true);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"D-sketch.bmp"}));
+}
+
+TEST_F(ToDesktop, CorruptedTagStillReadsTheStoredSize) {
+  putDatabase("Odd", kTypeUncompressed, kCreatorAlbum, Bytes{0x00, 0x0D, 0x00, 0x00, 0x10, 0x00},
+              {test::pattern(4096)});
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  EXPECT_EQ(log, (std::vector<LogLine>{{"Lumora: app info block is corrupted.", -1}, kRead}));
+  ASSERT_EQ(codec.decodes.size(), 1u);
+  EXPECT_EQ(codec.decodes[0].data, test::pattern(4096));
+}
+
+TEST_F(ToDesktop, FailuresThatEndTheCall) {
+  struct Case {
+    const char* op;
+    int nth;
+    LogLine line;
+    size_t closes;
+  };
+  const Case cases[] = {
+      {"SyncOpenDb", 2, {"Lumora: failed to open handheld database.", -1}, 1},
+      {"SyncReadAppInfo", 2, {"Lumora: failed to read app info block.", -1}, 2},
+      {"SyncReadRecordByIndex", 4, {"Lumora: failed to read record.", -1}, 2},
+  };
+  putPicture("P1", kTypeUncompressed, kCreatorAlbum, test::pattern(5000));
+  putPicture("P2", kTypeUncompressed, kCreatorAlbum, test::pattern(5000));
+  putPicture("P3", kTypeUncompressed, kCreatorAlbum, test::pattern(5000));
+  for (const auto& c : cases) {
+    reconnect();
+    log.clear();
+    codec.decodes.clear();
+    HsResetFaults();
+    HsInjectFault(c.op, c.nth, SYNC_ERR_STORAGE, 0);
+    copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
+    EXPECT_EQ(decodedNames(), (std::vector<std::string>{"P1.bmp"})) << c.op;
+    EXPECT_EQ(log, (std::vector<LogLine>{kRead, c.line})) << c.op;
+    EXPECT_EQ(HsCallCount("SyncCloseDb"), static_cast<int32_t>(c.closes)) << c.op;
+  }
+}
+
+TEST_F(ToDesktop, SearchErrorEndsTheCallWithOneLine) {
+  putPicture("P1", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("P2", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  HsResetFaults();
+  HsInjectFault("SyncFindDbByTypeCreator", 2, SYNC_ERR_NOT_CONNECTED, 0);
+  HsInjectFault("SyncFindDbByTypeCreator", 3, SYNC_ERR_NOT_CONNECTED, 0);
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"P1.bmp"}));
+  EXPECT_EQ(log, (std::vector<LogLine>{
+                     kRead, {"Lumora: failed to search handheld databases (error 16405).", -1}}));
+  EXPECT_EQ(HsCallCount("SyncFindDbByTypeCreator"), 2);
+}
+
+TEST_F(ToDesktop, OversizedPictureIsSkipped) {
+  putDatabase("Huge", kTypeUncompressed, kCreatorAlbum, Bytes{0, 12, 0x7F, 0, 0, 0},
+              {test::pattern(10)});
+  putPicture("Next", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Next.bmp"}));
+  EXPECT_EQ(log,
+            (std::vector<LogLine>{
+                {"Lumora: handheld database \"Huge\" is too large to read (2130706432 bytes).", -1},
+                kRead}));
+}
+
+TEST_F(ToDesktop, DecoderFailureIsReported) {
+  codec.decodeSucceeds = false;
+  putPicture("Broken", kTypeUncompressed, kCreatorAlbum, test::pattern(3));
+  putPicture("Second", kTypeUncompressed, kCreatorAlbum, test::pattern(3));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+  const LogLine failed{
+      "Lumora: failed to write the picture of handheld database \"Broken\" to the desktop.", -1};
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[0], kRead);
+  EXPECT_EQ(log[1], failed);
+  EXPECT_EQ(codec.decodes.size(), 2u);
+}
+
+TEST_F(ToDesktop, NamesThatWouldLeaveTheSyncFolderAreRefused) {
+  const std::string names[] = {"..", "..\\up", "a/b", "C:x", "CON", "bell\a"};
+  for (const auto& name : names)
+    putPicture(name, kTypeUncompressed, kCreatorAlbum, test::pattern(3));
+  putPicture("Fine", kTypeUncompressed, kCreatorAlbum, test::pattern(3));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Fine.bmp"}));
+  std::vector<std::string> refused;
+  for (const auto& line : log) {
+    if (line.text.find("not a valid file name") != std::string::npos) {
+      EXPECT_EQ(line.activity, -1);
+      refused.push_back(line.text);
+    }
+  }
+  ASSERT_EQ(refused.size(), 6u);
+  EXPECT_NE(std::find(refused.begin(), refused.end(),
+                      "Lumora: handheld database \"bell\\x07\" was not copied: its name is not a "
+                      "valid file name."),
+            refused.end());
+}
+
+}  // namespace
+}  // namespace lumora::pictures

@@ -1,0 +1,21 @@
+// Where a HotSync user's files live in the Windows folder (paths::windowsFolder()):
+//   HotSync/<user>/HotSync.log   the user's HotSync log
+//   HotSync/<user>/Install/      the user's install queue
+// <user> is the user name escaped as names.h says, so no name leaves HotSync/.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lumora::hotsync {
+
+// Host paths; nullopt for a user name that cannot name a folder (empty, too long).
+std::optional<std::string> userFolder(std::string_view userName);
+std::optional<std::string> userLogFile(std::string_view userName);
+std::optional<std::string> userInstallFolder(std::string_view userName);
+
+// The conduit registry file.
+std::string conduitRegistryFile();
+
+}  // namespace lumora::hotsync

@@ -119,7 +119,12 @@ DialogWindow::DialogWindow(const DialogTemplate& t, DialogUnits du, int fontPixe
       case ControlKind::staticText: {
         auto* box = new Fl_Box(x, y, w, h);
         box->box(FL_NO_BOX);
-        box->align(FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE | FL_ALIGN_WRAP | FL_ALIGN_CLIP);
+        // The default sans font runs a little wider than the template's font: fixed
+        // labels may spill past their box rather than wrap, texts set at run time are
+        // kept inside theirs.
+        Fl_Align align = FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_INSIDE;
+        if (c.id != kNoId) align |= FL_ALIGN_CLIP;
+        box->align(align);
         widget = box;
         break;
       }
@@ -251,13 +256,27 @@ int DialogWindow::defaultButton() const {
   return kIdOk;
 }
 
+void DialogWindow::startFocus(bool firstTabStop) {
+  initialFocus_ = firstTabStop;
+  if (firstTabStop)
+    moveTab(1);
+  else
+    Fl::focus(this);
+}
+
 int DialogWindow::handle(int event) {
   if (event == FL_FOCUS && !initialFocus_ && !focusIndex()) {
     // No control is given the focus until the user moves it there.
     Fl::focus(this);
     return 1;
   }
-  if (event == FL_KEYBOARD) {
+  // Keys no control took arrive here, and as shortcuts when nothing has the focus.
+  if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && handleKey()) return 1;
+  return Fl_Double_Window::handle(event);
+}
+
+int DialogWindow::handleKey() {
+  {
     const int key = Fl::event_key();
     const bool plain = !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META));
     if (key == FL_Tab && plain) {
@@ -285,7 +304,7 @@ int DialogWindow::handle(int event) {
       return 1;
     }
   }
-  return Fl_Double_Window::handle(event);
+  return 0;
 }
 
 }  // namespace lumora::ui::fltk

@@ -48,8 +48,9 @@ class DialogWindow : public Fl_Double_Window {
   void send(const DialogEvent& event);
   void command(int id) { send({DialogMessage::command, id, nullptr}); }
   void setText(Item& item, std::string_view text);
-  // Whether the procedure asked for the first tab stop to get the focus.
-  void setInitialFocus(bool yes) { initialFocus_ = yes; }
+  // After show(): the first tab stop gets the focus when the procedure asked for it,
+  // otherwise the window itself holds it until the user moves it.
+  void startFocus(bool firstTabStop);
 
   bool ended = false;
   intptr_t result = 0;
@@ -66,6 +67,7 @@ class DialogWindow : public Fl_Double_Window {
   void moveInGroup(int direction);
   void focusItem(size_t index);
   int defaultButton() const;
+  int handleKey();
 
   DialogProc proc_;
   std::vector<Item> items_;

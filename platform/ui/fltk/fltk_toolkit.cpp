@@ -126,7 +126,6 @@ class FltkToolkit final : public Toolkit {
     auto window = std::make_unique<DialogWindow>(t, dialogUnits(t.pointSize), px, proc);
     open_.push_back(window.get());
     const bool focusFirst = proc(window.get(), {DialogMessage::initDialog, 0, param});
-    window->setInitialFocus(focusFirst);
     if (auto* parent = dialog(owner)) {
       window->position(parent->x() + (parent->w() - window->w()) / 2,
                        parent->y() + (parent->h() - window->h()) / 2);
@@ -135,6 +134,7 @@ class FltkToolkit final : public Toolkit {
     }
     window->set_modal();
     window->show();
+    window->startFocus(focusFirst);
     while (!window->ended && window->shown()) Fl::wait();
     const intptr_t result = window->ended ? window->result : intptr_t{kIdCancel};
     window->hide();

@@ -2,6 +2,8 @@
 // checked through the ini file, the record and the pixels on screen.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -266,6 +268,30 @@ TEST_F(FltkDialog, ColourChangeRemapsTheBitmaps) {
   ASSERT_GT(shot.w, 0);
   EXPECT_EQ(shot.at(du.x(22), du.y(175)), ui::rgb(0x33, 0x66, 0x99));
   EXPECT_EQ(shot.at(du.x(22) - 2, du.y(175) - 2), ui::rgb(0x33, 0x66, 0x99));
+}
+
+// The conduit library as the host loads it: CfgConduit shows the window, Esc closes it,
+// and the library unloads with FLTK in use.
+TEST_F(FltkDialog, ConduitLibraryShowsTheWindowAndUnloads) {
+  const std::string library = std::string(LUMORA_BINARY_DIR) + "/bin/liblumsync.so";
+  if (!fs::exists(library)) GTEST_SKIP() << "liblumsync.so not built";
+  void* handle = dlopen(library.c_str(), RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(handle, nullptr) << dlerror();
+  using CfgConduitFn = int32_t(int32_t, void*, uint32_t*);
+  auto* cfg = reinterpret_cast<CfgConduitFn*>(dlsym(handle, "CfgConduit"));
+  ASSERT_NE(cfg, nullptr);
+  std::string caption;
+  driver.then([&] {
+    if (Fl_Window* w = activeWindow(); w && w->label()) caption = w->label();
+    key(FL_Escape);
+  });
+  driver.start();
+  uint32_t size = kConfigRecordSize;
+  EXPECT_EQ(cfg(0, rec.data(), &size), 0);
+  EXPECT_EQ(caption, "Lumora 2004");
+  EXPECT_EQ(field(record::kChosenSyncType), kUntouched);
+  EXPECT_EQ(dlclose(handle), 0);
+  Fl::wait(0.1);  // the loop goes on after the library left
 }
 
 }  // namespace

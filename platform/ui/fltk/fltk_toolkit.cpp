@@ -65,8 +65,6 @@ std::string chooserFilter(std::string_view pairs) {
 
 class FltkToolkit final : public Toolkit {
  public:
-  FltkToolkit() { Fl::add_system_handler(&FltkToolkit::onSystemEvent, this); }
-
   int messageBox(Window, std::string_view text, std::string_view caption, uint32_t) override {
     const char* previous = fl_close;
     fl_close = "OK";
@@ -123,6 +121,17 @@ class FltkToolkit final : public Toolkit {
   intptr_t dialogBox(const DialogTemplate& t, Window owner, DialogProc proc, void* param) override {
     if (!proc || !openDisplay()) return -1;
     const int px = fontPixels(t.pointSize);
+    // Colour changes are watched only while a dialog is open, so no handler of this
+    // module outlives it in FLTK when the module is unloaded.
+    struct ColourWatch {
+      explicit ColourWatch(FltkToolkit* tk) : tk_(tk) {
+        if (tk_->watching_++ == 0) Fl::add_system_handler(&FltkToolkit::onSystemEvent, tk_);
+      }
+      ~ColourWatch() {
+        if (--tk_->watching_ == 0) Fl::remove_system_handler(&FltkToolkit::onSystemEvent);
+      }
+      FltkToolkit* tk_;
+    } watch(this);
     auto window = std::make_unique<DialogWindow>(t, dialogUnits(t.pointSize), px, proc);
     open_.push_back(window.get());
     const bool focusFirst = proc(window.get(), {DialogMessage::initDialog, 0, param});
@@ -291,6 +300,7 @@ class FltkToolkit final : public Toolkit {
   }
 
   std::vector<DialogWindow*> open_;
+  int watching_ = 0;
   ImageStore images_;
   uint32_t lastError_ = 0;
 };
@@ -299,7 +309,9 @@ class FltkToolkit final : public Toolkit {
 
 bool openDisplay() {
   static int state = 0;  // 1 open, -1 none
-  if (state == 0) {
+  if (state == 0 && fl_display) {
+    state = 1;  // FLTK is on a display already (another module of the process opened it)
+  } else if (state == 0) {
     const char* name = std::getenv("DISPLAY");
     Display* display = name && *name ? XOpenDisplay(nullptr) : nullptr;
     if (!display) {

@@ -47,7 +47,10 @@ HandheldStore::HandheldStore(std::string folder, Logger log)
 
 void HandheldStore::scan() {
   auto names = hostfs::listFolder(folder_);
-  if (!names) return;
+  if (!names) {
+    log_("HotSync: cannot read the handheld folder \"" + folder_ + "\".");
+    return;
+  }
   for (const std::string& fileName : *names) {
     // Temporary files end in ".tmp", so a half-written database is never taken up.
     if (!isDatabaseFileName(fileName)) continue;
@@ -60,8 +63,19 @@ void HandheldStore::scan() {
       why = parsed.error;
     }
     if (db && entries_.count(db->name)) {
-      why = "it holds the database \"" + db->name + "\" of the file \"" +
-            entries_[db->name].fileName + "\" again";
+      // Of two files holding one name, the one named after it wins (a copy made by hand
+      // is the one to ignore), else the first in name order.
+      Entry& first = entries_[db->name];
+      if (fileName == databaseFileName(db->name)) {
+        keptFiles_.insert(first.fileName);
+        log_("HotSync: skipped the handheld file \"" + first.fileName +
+             "\": it holds the database \"" + db->name + "\" of the file \"" + fileName +
+             "\" again.");
+        first = Entry{fileName, std::move(*db), true, false};
+        continue;
+      }
+      why =
+          "it holds the database \"" + db->name + "\" of the file \"" + first.fileName + "\" again";
       db.reset();
     }
     if (!db) {

@@ -10,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xresource.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cctype>
@@ -304,6 +305,15 @@ class FltkToolkit final : public Toolkit {
   ImageStore images_;
   uint32_t lastError_ = 0;
 };
+
+// FLTK keeps what its static initialisers allocate for as long as it is loaded. Held
+// loaded for the life of the process, a host that unloads the conduit (and with it the
+// last reference to FLTK) neither leaks that nor leaves FLTK half torn down.
+__attribute__((constructor)) void keepFltkLoaded() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<const void*>(&Fl::check), &info) && info.dli_fname)
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
 
 }  // namespace
 

@@ -1,0 +1,438 @@
+// HotSyncs of every sync type through the real host and conduit, on a copy of the sample
+// handheld and sync folder.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "platform/hotsync/hotsync_host.h"
+#include "samples/sample_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace lumora::samples {
+namespace {
+
+namespace fs = std::filesystem;
+using Snapshot = std::map<std::string, Bytes>;
+
+const std::string kSamples = LUMORA_SOURCE_DIR "/samples";
+const std::string kSuccess = "[-1] Lumora: sync operation completed successfully.";
+const std::string kRead = "[-1] Lumora: database successfully read from handheld.";
+const std::string kCreated = "[-1] Lumora: database successfully created on handheld.";
+const std::set<std::string> kSampleBmps{"Greys.bmp", "Lighthouse.bmp", "Mono Sign.bmp",
+                                        "Tiles.bmp"};
+
+std::string quote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+struct CommandRun {
+  int status = -1;
+  std::vector<std::string> lines;
+  size_t count(const std::string& line) const {
+    return static_cast<size_t>(std::count(lines.begin(), lines.end(), line));
+  }
+};
+
+CommandRun runCommand(const std::string& command) {
+  CommandRun run;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  std::string text;
+  while (size_t n = fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) run.lines.push_back(line);
+  return run;
+}
+
+Snapshot snapshot(const std::string& dir) {
+  Snapshot s;
+  for (const auto& e : fs::directory_iterator(dir))
+    s[e.path().filename().string()] = test::readFile(e.path().string());
+  return s;
+}
+
+std::set<std::string> names(const Snapshot& s) {
+  std::set<std::string> out;
+  for (const auto& [name, bytes] : s) out.insert(name);
+  return out;
+}
+
+PdbDatabase pdb(const Snapshot& s, const std::string& file) {
+  auto it = s.find(file);
+  if (it == s.end()) ADD_FAILURE() << "no " << file;
+  auto db = it == s.end() ? std::nullopt : parsePdb(it->second);
+  if (!db) {
+    ADD_FAILURE() << file << " does not parse";
+    return {};
+  }
+  return *db;
+}
+
+Bytes joined(const PdbDatabase& db) {
+  Bytes all;
+  for (const auto& r : db.records) all.insert(all.end(), r.data.begin(), r.data.end());
+  return all;
+}
+
+// The info blob and the names of its trailer, read from the end of the loaded part.
+struct InfoState {
+  Bytes blob;
+};
+
+InfoState infoOf(const Snapshot& s) {
+  PdbDatabase db = pdb(s, "Sketvia_InfoDB.pdb");
+  EXPECT_EQ(db.type, fourCC("iidb"));
+  EXPECT_EQ(db.creator, fourCC("LmDx"));
+  Bytes blob = joined(db);
+  EXPECT_TRUE(db.appInfo && db.appInfo->size() == 6);
+  if (db.appInfo && db.appInfo->size() == 6) {
+    EXPECT_EQ(loadBe16(db.appInfo->data()), 12);
+    EXPECT_EQ(loadBe32(db.appInfo->data() + 2), blob.size());
+  }
+  return {blob};
+}
+
+// The names of a trailer of created names starting at offset.
+std::vector<std::string> trailerNames(const Bytes& blob, size_t offset) {
+  std::vector<std::string> out;
+  auto count = readBe16(blob, offset);
+  if (!count) {
+    ADD_FAILURE() << "no trailer at " << offset;
+    return out;
+  }
+  size_t at = offset + 2;
+  for (uint16_t i = 0; i < *count; ++i) {
+    auto n = readU8(blob, at);
+    if (!n || blob.size() - at - 1 < *n) {
+      ADD_FAILURE() << "trailer cut";
+      return out;
+    }
+    out.emplace_back(reinterpret_cast<const char*>(blob.data() + at + 1), *n);
+    at += 1 + *n;
+  }
+  EXPECT_EQ(at, blob.size());
+  return out;
+}
+
+std::optional<Picture> bmpOf(const Snapshot& s, const std::string& file) {
+  auto it = s.find(file);
+  if (it == s.end()) return std::nullopt;
+  return readBmp(it->second);
+}
+
+class SyncE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::copy(kSamples + "/handheld", handheld());
+    fs::copy(kSamples + "/sync", sync());
+    fs::create_directories(root_.file("windows"));
+    fs::create_directories(root_.file("drive_c"));
+    windows_.emplace("LUMORA_WINDOWS_DIR", root_.file("windows"));
+    drive_.emplace("LUMORA_DRIVE_C", root_.file("drive_c"));
+    setSyncFolder(sync());
+    CommandRun reg = runCommand(quote(LUMORA_HOTSYNC_EXE) + " register");
+    ASSERT_EQ(reg.status, 0) << ::testing::PrintToString(reg.lines);
+    handheldBefore = snapshot(handheld());
+    syncBefore = snapshot(sync());
+  }
+
+  void setSyncFolder(const std::string& folder) {
+    test::writeText(root_.file("windows") + "/Lumdex.ini",
+                    "[Lumdex]\r\nSyncDir=" + folder + "\r\n");
+  }
+
+  CommandRun sync(int type) {
+    CommandRun run =
+        runCommand(quote(LUMORA_HOTSYNC_EXE) + " sync --handheld " + quote(handheld()) +
+                   " --user Tester --sync-type " + std::to_string(type));
+    EXPECT_EQ(run.status, 0) << ::testing::PrintToString(run.lines);
+    return run;
+  }
+
+  std::string handheld() const { return root_.file("handheld"); }
+  std::string sync() const { return root_.file("sync"); }
+  std::string folder(const std::string& name) const { return root_.file(name); }
+
+  // Checks a picture database the conduit created from a desktop file.
+  void expectCreatedFrom(const Snapshot& s, const std::string& stem, const Picture& source) {
+    SCOPED_TRACE(stem);
+    PdbDatabase db = pdb(s, pdbFileName(stem));
+    EXPECT_EQ(db.name, stem);
+    EXPECT_EQ(db.type, fourCC("bpmc"));
+    EXPECT_EQ(db.creator, fourCC("LmDx"));
+    EXPECT_EQ(db.attributes & 0x0008, 0x0008);
+    Bytes data = joined(db);
+    ASSERT_TRUE(db.appInfo);
+    EXPECT_EQ(*db.appInfo, ([&] {
+      Bytes b;
+      appendBe16(b, 12);
+      appendBe32(b, static_cast<uint32_t>(data.size()));
+      return b;
+    }()));
+    for (size_t i = 0; i + 1 < db.records.size(); ++i) EXPECT_EQ(db.records[i].data.size(), 4096u);
+    ASSERT_GE(data.size(), 32u);
+    EXPECT_EQ(data[1], 2);
+    EXPECT_EQ(int{loadBe16(&data[2])}, source.width);
+    EXPECT_EQ(int{loadBe16(&data[4])}, source.height);
+  }
+
+  Snapshot handheldBefore, syncBefore;
+
+ private:
+  test::TempDir root_;
+  std::optional<test::ScopedEnv> windows_, drive_;
+};
+
+// Every .pdb file named is read by Palm::PDB exactly as the project's reader reads it.
+void expectPalmPdbReads(const std::string& dir, const std::set<std::string>& files) {
+  ASSERT_FALSE(files.empty());
+  std::string command = "perl " + quote(LUMORA_SOURCE_DIR "/tests/e2e_pictures/read_pdb.pl");
+  std::vector<std::string> expected;
+  for (const auto& f : files) {
+    command += " " + quote(dir + "/" + f);
+    auto db = parsePdb(test::readFile(dir + "/" + f));
+    ASSERT_TRUE(db) << f;
+    auto hex = [](const Bytes& b) {
+      static const char* digits = "0123456789abcdef";
+      std::string s;
+      for (uint8_t v : b) {
+        s += digits[v >> 4];
+        s += digits[v & 15];
+      }
+      return s;
+    };
+    auto code = [](uint32_t v) {
+      return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    std::string line = db->name + "\t" + code(db->type) + "\t" + code(db->creator) + "\t" +
+                       ((db->attributes & 8) ? "1" : "0") + "\t" + std::to_string(db->version) +
+                       "\t" + (db->appInfo ? hex(*db->appInfo) : "") + "\t";
+    for (size_t i = 0; i < db->records.size(); ++i)
+      line += (i ? "," : "") + hex(db->records[i].data);
+    expected.push_back(line);
+  }
+  CommandRun run = runCommand(command);
+  ASSERT_EQ(run.status, 0) << ::testing::PrintToString(run.lines);
+  ASSERT_EQ(run.lines.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(run.lines[i], expected[i]);
+}
+
+TEST_F(SyncE2E, SyncFilesMovesPicturesBothWays) {
+  CommandRun run = sync(0);
+  EXPECT_EQ(run.count(kRead), 2u);
+  EXPECT_EQ(run.count(kCreated), 4u);
+  EXPECT_EQ(run.count(kSuccess), 1u);
+
+  Snapshot desk = snapshot(sync());
+  std::set<std::string> wantDesk = kSampleBmps;
+  wantDesk.insert({"Meadow.bmp", "Doodle.bmp"});  // Harbour is marked not to travel
+  EXPECT_EQ(names(desk), wantDesk);
+  for (const auto& [name, bytes] : syncBefore) EXPECT_EQ(desk[name], bytes) << name;
+
+  auto meadow = bmpOf(desk, "Meadow.bmp");
+  ASSERT_TRUE(meadow);
+  EXPECT_EQ(meadow->width, 160);
+  EXPECT_EQ(meadow->height, 120);
+  for (uint32_t c : meadow->pixels) ASSERT_EQ(c & 0x070307, 0u);  // RGB565 comes back so
+  auto doodle = bmpOf(desk, "Doodle.bmp");
+  ASSERT_TRUE(doodle);
+  std::set<uint32_t> colours(doodle->pixels.begin(), doodle->pixels.end());
+  EXPECT_EQ(colours, (std::set<uint32_t>{0xFFFFFF, 0xFF0000, 0x0000FF, 0x00FF00}));
+
+  Snapshot hand = snapshot(handheld());
+  std::set<std::string> wantHand = names(handheldBefore);
+  for (auto stem : {"Greys", "Lighthouse", "Mono Sign", "Tiles"})
+    wantHand.insert(pdbFileName(stem));
+  EXPECT_EQ(names(hand), wantHand);
+  for (const auto& [name, bytes] : handheldBefore) {
+    if (name != "Sketvia_InfoDB.pdb") {
+      EXPECT_EQ(hand[name], bytes) << name;
+    }
+  }
+  for (const auto& file : kSampleBmps) {
+    expectCreatedFrom(hand, file.substr(0, file.size() - 4), *readBmp(syncBefore[file]));
+  }
+
+  Bytes oldBlob = joined(pdb(handheldBefore, "Sketvia_InfoDB.pdb"));
+  Bytes blob = infoOf(hand).blob;
+  ASSERT_GT(blob.size(), oldBlob.size());
+  EXPECT_EQ(loadBe32(&blob[2]), loadBe32(&oldBlob[2]) | 4);
+  EXPECT_TRUE(std::equal(oldBlob.begin() + 6, oldBlob.end(), blob.begin() + 6));
+  auto created = trailerNames(blob, oldBlob.size());
+  EXPECT_EQ(std::set<std::string>(created.begin(), created.end()),
+            (std::set<std::string>{"Greys", "Lighthouse", "Mono Sign", "Tiles"}));
+
+  std::set<std::string> written;
+  for (const auto& [name, bytes] : hand)
+    if (!handheldBefore.count(name) || handheldBefore[name] != bytes) written.insert(name);
+  EXPECT_EQ(written.size(), 5u);
+  expectPalmPdbReads(handheld(), written);
+}
+
+TEST_F(SyncE2E, SecondSyncFilesMovesNothing) {
+  sync(0);
+  Snapshot desk = snapshot(sync());
+  Snapshot hand = snapshot(handheld());
+  CommandRun again = sync(0);
+  EXPECT_EQ(again.count(kRead), 0u);
+  EXPECT_EQ(again.count(kCreated), 0u);
+  EXPECT_EQ(again.count(kSuccess), 1u);
+  EXPECT_EQ(snapshot(sync()), desk);
+  Snapshot hand2 = snapshot(handheld());
+  EXPECT_EQ(names(hand2), names(hand));
+  for (const auto& [name, bytes] : hand) {
+    if (name != "Sketvia_InfoDB.pdb") {
+      EXPECT_EQ(hand2[name], bytes) << name;
+    }
+  }
+  // The info database gets an empty list of created names appended.
+  Bytes before = infoOf(hand).blob;
+  Bytes after = infoOf(hand2).blob;
+  EXPECT_TRUE(trailerNames(after, before.size()).empty());
+}
+
+TEST_F(SyncE2E, HandheldOverwritesDesktop) {
+  test::writeText(sync() + "/Meadow.bmp", "stale");
+  CommandRun run = sync(2);
+  // Meadow is met by the second phase of the 'bpmf' call and again by the 'bpmc' call.
+  EXPECT_EQ(run.count(kRead), 3u);
+  EXPECT_EQ(run.count(kCreated), 0u);
+  EXPECT_EQ(run.count(kSuccess), 1u);
+  Snapshot desk = snapshot(sync());
+  std::set<std::string> want = kSampleBmps;
+  want.insert({"Meadow.bmp", "Doodle.bmp"});
+  EXPECT_EQ(names(desk), want);
+  EXPECT_TRUE(bmpOf(desk, "Meadow.bmp"));
+  for (const auto& file : kSampleBmps) EXPECT_EQ(desk[file], syncBefore[file]) << file;
+
+  Snapshot hand = snapshot(handheld());
+  EXPECT_EQ(names(hand), names(handheldBefore));
+  for (const auto& [name, bytes] : handheldBefore) {
+    if (name != "Sketvia_InfoDB.pdb") {
+      EXPECT_EQ(hand[name], bytes) << name;
+    }
+  }
+  Bytes oldBlob = joined(pdb(handheldBefore, "Sketvia_InfoDB.pdb"));
+  EXPECT_TRUE(trailerNames(infoOf(hand).blob, oldBlob.size()).empty());
+}
+
+TEST_F(SyncE2E, DesktopOverwritesHandheld) {
+  fs::copy_file(sync() + "/Lighthouse.bmp", sync() + "/Meadow.bmp");
+  Snapshot deskBefore = snapshot(sync());
+  CommandRun run = sync(3);
+  EXPECT_EQ(run.count(kRead), 0u);
+  EXPECT_EQ(run.count(kCreated), 5u);
+  EXPECT_EQ(run.count(kSuccess), 1u);
+  EXPECT_EQ(snapshot(sync()), deskBefore);
+
+  Snapshot hand = snapshot(handheld());
+  auto lighthouse = readBmp(deskBefore["Lighthouse.bmp"]);
+  ASSERT_TRUE(lighthouse);
+  expectCreatedFrom(hand, "Meadow", *lighthouse);
+  for (auto name : {"Harbour.pdb", "Doodle.pdb", "LumdexFormatDb.pdb"})
+    EXPECT_EQ(hand[name], handheldBefore[name]) << name;
+  std::set<std::string> written;
+  for (const auto& [name, bytes] : hand)
+    if (!handheldBefore.count(name) || handheldBefore[name] != bytes) written.insert(name);
+  EXPECT_EQ(written, (std::set<std::string>{"Greys.pdb", "Lighthouse.pdb", "Meadow.pdb",
+                                            "Mono Sign.pdb", "Sketvia_InfoDB.pdb", "Tiles.pdb"}));
+  expectPalmPdbReads(handheld(), written);
+}
+
+TEST_F(SyncE2E, DoNothingChangesNothing) {
+  CommandRun run = sync(6);
+  EXPECT_EQ(run.count("[-1] LmDx configured to do nothing."), 1u);
+  EXPECT_EQ(run.count(kSuccess), 0u);
+  EXPECT_EQ(snapshot(handheld()), handheldBefore);
+  EXPECT_EQ(snapshot(sync()), syncBefore);
+}
+
+TEST_F(SyncE2E, PicturesRoundTripWithTheColoursTheFormatAllows) {
+  sync(3);
+  fs::create_directories(folder("back"));
+  setSyncFolder(folder("back"));
+  sync(2);
+  Snapshot back = snapshot(folder("back"));
+  for (const auto& file : kSampleBmps) {
+    SCOPED_TRACE(file);
+    auto source = readBmp(syncBefore[file]);
+    auto result = bmpOf(back, file);
+    ASSERT_TRUE(source);
+    ASSERT_TRUE(result);
+    ASSERT_EQ(result->width, source->width);
+    ASSERT_EQ(result->height, source->height);
+    // Direct colour travels as RGB565; palette pictures as system palette entries.
+    bool direct = file == "Lighthouse.bmp";
+    size_t wrong = 0;
+    for (size_t i = 0; i < source->pixels.size(); ++i) {
+      uint32_t want = direct ? viaRgb565(source->pixels[i]) : viaSystemPalette(source->pixels[i]);
+      if (result->pixels[i] != want && wrong++ == 0) {
+        ADD_FAILURE() << "first difference at pixel " << i << ": " << std::hex << result->pixels[i]
+                      << " for " << source->pixels[i] << ", expected " << want;
+      }
+    }
+    EXPECT_EQ(wrong, 0u);
+  }
+}
+
+// Two loads of the conduit in one process: the second reads what the first wrote back.
+TEST_F(SyncE2E, SecondLibraryLoadSeesTheNamesOfTheFirst) {
+  ASSERT_EQ(HsConnect(handheld().c_str(), "Tester"), 0);
+  using OpenConduitFn = int32_t (*)(void*, void*);
+  auto hotsync = [](uint32_t type) {
+    void* lib = dlopen(LUMORA_LUMSYNC_LIB, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(lib, nullptr) << dlerror();
+    auto open = reinterpret_cast<OpenConduitFn>(dlsym(lib, "OpenConduit"));
+    ASSERT_NE(open, nullptr);
+    uint8_t properties[16] = {static_cast<uint8_t>(type)};
+    open(nullptr, properties);
+    ASSERT_EQ(dlclose(lib), 0);
+  };
+  auto blobNow = []() {
+    SyncSearchName search{SYNC_SEARCH_OPTIONS, 0, "Sketvia_InfoDB"};
+    SyncDbInfo info{};
+    EXPECT_EQ(SyncFindDbByName(&search, &info), 0);
+    uint8_t h = 0;
+    EXPECT_EQ(SyncOpenDb("Sketvia_InfoDB", 0, &h, 0x90), 0);
+    Bytes blob;
+    for (uint16_t i = 0;; ++i) {
+      Bytes r(4096);
+      SyncRawRecordInfo rec{};
+      rec.handle = h;
+      rec.recordIndex = i;
+      rec.bufferCapacity = 4096;
+      rec.bytes = r.data();
+      if (SyncReadRecordByIndex(&rec) != 0) break;
+      blob.insert(blob.end(), r.begin(), r.begin() + std::min<uint32_t>(rec.recordSize, 4096));
+    }
+    SyncCloseDb(h);
+    return blob;
+  };
+  Bytes original = blobNow();
+  hotsync(3);
+  Bytes first = blobNow();
+  auto firstNames = trailerNames(first, original.size());
+  EXPECT_EQ(firstNames.size(), 4u);
+  fs::copy_file(sync() + "/Greys.bmp", sync() + "/Greys Again.bmp");
+  hotsync(0);
+  Bytes second = blobNow();
+  ASSERT_GT(second.size(), first.size());
+  EXPECT_TRUE(std::equal(first.begin() + 6, first.end(), second.begin() + 6));
+  EXPECT_EQ(trailerNames(second, first.size()), (std::vector<std::string>{"Greys Again"}));
+  HsDisconnect();
+}
+
+}  // namespace
+}  // namespace lumora::samples

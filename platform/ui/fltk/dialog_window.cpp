@@ -41,12 +41,6 @@ class DefaultButton : public Fl_Button {
   }
 };
 
-// A plain radio button: a click sends the command, the dialog procedure checks it.
-class PlainRadio : public Fl_Round_Button {
- public:
-  PlainRadio(int x, int y, int w, int h) : Fl_Round_Button(x, y, w, h) { type(FL_NORMAL_BUTTON); }
-};
-
 void onWidget(Fl_Widget* w, void* data) {
   auto* window = static_cast<DialogWindow*>(w->window());
   window->command(static_cast<int>(reinterpret_cast<intptr_t>(data)));
@@ -107,9 +101,15 @@ DialogWindow::DialogWindow(const DialogTemplate& t, DialogUnits du, int fontPixe
       case ControlKind::defPushButton:
         widget = new DefaultButton(x, y, w, h);
         break;
-      case ControlKind::radioButton:
-        widget = new PlainRadio(x, y, w, h);
+      case ControlKind::radioButton: {
+        // A plain radio button: a click sends the command, the dialog procedure checks
+        // it. (Not a subclass: FLTK would bind its own class information to this module
+        // and keep it from unloading.)
+        auto* radio = new Fl_Round_Button(x, y, w, h);
+        radio->type(FL_NORMAL_BUTTON);
+        widget = radio;
         break;
+      }
       case ControlKind::autoCheckBox:
         widget = new Fl_Check_Button(x, y, w, h);
         break;

@@ -310,9 +310,14 @@ class FltkToolkit final : public Toolkit {
 // loaded for the life of the process, a host that unloads the conduit (and with it the
 // last reference to FLTK) neither leaks that nor leaves FLTK half torn down.
 __attribute__((constructor)) void keepFltkLoaded() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<const void*>(&Fl::check), &info) && info.dli_fname)
-    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  // A variable of FLTK's, not a function: a function's address may be a stub in this
+  // module, which must stay unloadable.
+  Dl_info fltk{}, self{};
+  if (!dladdr(static_cast<const void*>(&fl_display), &fltk) || !fltk.dli_fname ||
+      !dladdr(reinterpret_cast<const void*>(&keepFltkLoaded), &self) ||
+      fltk.dli_fbase == self.dli_fbase)
+    return;
+  dlopen(fltk.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
 }  // namespace

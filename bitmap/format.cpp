@@ -1,6 +1,7 @@
 #include "bitmap/format.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace lumora::bitmap {
@@ -73,7 +74,73 @@ struct Units {
       return std::memcmp(p + a * U, p + b * U, U) == 0;
     }
   }
+  uint64_t word(size_t unit) const {
+    uint64_t w;
+    std::memcpy(&w, p + unit * U, sizeof w);
+    return w;
+  }
 };
+
+// Eight bytes or four words compared at a time on little-endian hosts, where the lowest
+// lane of a loaded word is the first unit in memory. Lanes per word, lane bits, and the
+// masks of the zero-lane test.
+template <size_t U>
+struct Lanes {
+  static constexpr size_t count = 8 / U;
+  static constexpr unsigned bits = 8 * U;
+  static constexpr uint64_t low = U == 1 ? 0x0101010101010101 : 0x0001000100010001;
+  static constexpr uint64_t high = low << (bits - 1);
+  // Index of the first zero lane of v, or count when there is none. Borrows can only
+  // flag lanes above a real zero one, so the lowest flag is exact.
+  static size_t firstZero(uint64_t v) {
+    const uint64_t z = (v - low) & ~v & high;
+    return z ? static_cast<size_t>(std::countr_zero(z)) / bits : count;
+  }
+  static size_t firstNonZero(uint64_t v) {
+    return v ? static_cast<size_t>(std::countr_zero(v)) / bits : count;
+  }
+};
+
+constexpr bool kWideScan = std::endian::native == std::endian::little;
+
+// First position in (s, limit) whose unit differs from unit s, or limit.
+template <size_t U>
+size_t runEnd(const Units<U>& u, size_t s, size_t limit) {
+  size_t e = s + 1;
+  if constexpr (kWideScan) {
+    using L = Lanes<U>;
+    uint64_t unit = 0;
+    std::memcpy(&unit, u.p + s * U, U);
+    const uint64_t pattern = unit * L::low;
+    while (e + L::count <= limit) {
+      const size_t i = L::firstNonZero(u.word(e) ^ pattern);
+      e += i;
+      if (i < L::count) return e;
+    }
+  }
+  while (e < limit && u.same(e, s)) ++e;
+  return e;
+}
+
+// First position e in [s + 2, limit) whose unit equals the two before it, or limit.
+// Unit s + 1 never ends a literal: it differs from unit s.
+template <size_t U>
+size_t literalEnd(const Units<U>& u, size_t s, size_t limit) {
+  size_t e = s + 1;
+  if (e >= limit) return e;
+  ++e;
+  if constexpr (kWideScan) {
+    using L = Lanes<U>;
+    while (e + L::count <= limit) {
+      const uint64_t a = u.word(e);
+      const size_t i = L::firstZero((a ^ u.word(e - 1)) | (a ^ u.word(e - 2)));
+      e += i;
+      if (i < L::count) return e;
+    }
+  }
+  while (e < limit && !(u.same(e, e - 1) && u.same(e, e - 2))) ++e;
+  return e;
+}
 
 template <size_t U>
 std::optional<size_t> pack(ByteView plain, std::span<uint8_t> out) {
@@ -83,9 +150,7 @@ std::optional<size_t> pack(ByteView plain, std::span<uint8_t> out) {
   const uint8_t* const end = out.data() + out.size();
   size_t s = 0;
   while (s < n) {
-    size_t e = s + 1;
-    const size_t runEnd = std::min(n, s + kMaxRun);
-    while (e < runEnd && u.same(e, s)) ++e;
+    size_t e = runEnd(u, s, std::min(n, s + kMaxRun));
     if (e - s >= 2) {
       if (static_cast<size_t>(end - o) < 2 * U) return std::nullopt;
       *o++ = static_cast<uint8_t>(e - s);
@@ -95,10 +160,8 @@ std::optional<size_t> pack(ByteView plain, std::span<uint8_t> out) {
       s = e;
       continue;
     }
-    // A literal stops before the third of three equal units. Unit s + 1 differs from unit
-    // s here, so the first test fails before e - 2 could reach in front of s.
-    e = s + 1;
-    while (e < n && e - s < kMaxRun && !(u.same(e, e - 1) && u.same(e, e - 2))) ++e;
+    // A literal stops before the third of three equal units, at 127 units or at the end.
+    e = literalEnd(u, s, std::min(n, s + kMaxRun));
     // Leave a following run of equal units whole for the next repeat packet.
     while (e < n && u.same(e, e - 1)) --e;
     const size_t count = e - s;
@@ -112,8 +175,22 @@ std::optional<size_t> pack(ByteView plain, std::span<uint8_t> out) {
   return static_cast<size_t>(o - out.data());
 }
 
+// Writes count copies of the unit at from.
+template <size_t U>
+inline void repeatUnit(uint8_t* to, const uint8_t* from, size_t count) {
+  if constexpr (U == 1) {
+    std::memset(to, *from, count);
+  } else {
+    for (size_t i = 0; i < count; ++i, to += U) std::memcpy(to, from, U);
+  }
+}
+
 template <size_t U>
 std::optional<size_t> unpack(ByteView coded, std::span<uint8_t> plain) {
+  // While a whole packet's worth of room is left on both sides, byte repeats and literals
+  // are copied at their largest size (a constant the compiler turns into wide moves) and
+  // the excess is overwritten by the packets that follow.
+  constexpr size_t kWide = kMaxRun + 1;
   const size_t units = plain.size() / U;
   const uint8_t* in = coded.data();
   const size_t size = coded.size();
@@ -126,24 +203,33 @@ std::optional<size_t> unpack(ByteView coded, std::span<uint8_t> plain) {
     // other PackBits readers.
     const auto c = static_cast<int8_t>(in[pos]);
     pos += U;
+    const size_t room = units - filled;
     if (c > 0) {
       if (size - pos < U) return std::nullopt;
-      const size_t take = std::min<size_t>(static_cast<size_t>(c), units - filled);
-      if constexpr (U == 1) {
-        std::memset(out + filled, in[pos], take);
+      const size_t n = static_cast<size_t>(c);
+      if (U == 1 && room >= kWide) {
+        repeatUnit<U>(out + filled * U, in + pos, kWide);
+        filled += n;
       } else {
-        uint8_t* o = out + filled * U;
-        for (size_t i = 0; i < take; ++i, o += U) std::memcpy(o, in + pos, U);
+        const size_t take = std::min(n, room);
+        repeatUnit<U>(out + filled * U, in + pos, take);
+        filled += take;
       }
       pos += U;
-      filled += take;
     } else if (c < 0 && c != -128) {
-      const size_t take = std::min<size_t>(static_cast<size_t>(-c), units - filled);
-      if ((size - pos) / U < take) return std::nullopt;
-      std::memcpy(out + filled * U, in + pos, take * U);
-      // A literal cut short ends the expansion, so only what was copied is consumed.
-      pos += take * U;
-      filled += take;
+      const size_t n = static_cast<size_t>(-c);
+      if (room >= kWide && size - pos >= kWide * U) {
+        std::memcpy(out + filled * U, in + pos, kWide * U);
+        pos += n * U;
+        filled += n;
+      } else {
+        const size_t take = std::min(n, room);
+        if ((size - pos) / U < take) return std::nullopt;
+        std::memcpy(out + filled * U, in + pos, take * U);
+        // A literal cut short ends the expansion, so only what was copied is consumed.
+        pos += take * U;
+        filled += take;
+      }
     }
   }
   return pos;

@@ -267,6 +267,53 @@ TEST(RunLength, RoundTripsAndStaysWithinBound) {
   }
 }
 
+// The coding rules spelled out one unit at a time, to hold the fast coder to them.
+Bytes referencePack(const Bytes& plain, size_t unit) {
+  const size_t n = plain.size() / unit;
+  auto same = [&](size_t a, size_t b) {
+    return std::equal(plain.begin() + a * unit, plain.begin() + (a + 1) * unit,
+                      plain.begin() + b * unit);
+  };
+  auto units = [&](Bytes& out, size_t from, size_t count) {
+    out.insert(out.end(), plain.begin() + from * unit, plain.begin() + (from + count) * unit);
+  };
+  Bytes out;
+  size_t s = 0;
+  while (s < n) {
+    size_t e = s + 1;
+    while (e < n && e < s + 127 && same(e, s)) ++e;
+    if (e - s >= 2) {
+      out.push_back(static_cast<uint8_t>(e - s));
+      if (unit == 2) out.push_back(0x00);
+      units(out, s, 1);
+      s = e;
+      continue;
+    }
+    e = s + 1;
+    while (e < n && e - s < 127 && !(e >= s + 2 && same(e, e - 1) && same(e, e - 2))) ++e;
+    while (e < n && same(e, e - 1)) --e;
+    out.push_back(static_cast<uint8_t>(256 - (e - s)));
+    if (unit == 2) out.push_back(0xFF);
+    units(out, s, e - s);
+    s = e;
+  }
+  return out;
+}
+
+TEST(RunLength, MatchesTheRulesUnitByUnit) {
+  std::mt19937 rng(99);
+  for (RunUnit unit : {RunUnit::byte, RunUnit::word}) {
+    for (unsigned alphabet : {2u, 3u, 5u, 256u}) {
+      for (int round = 0; round < 20; ++round) {
+        const size_t size = std::uniform_int_distribution<size_t>(0, 3000)(rng);
+        const Bytes plain = mixedData(rng, size, alphabet);
+        ASSERT_EQ(packRuns(plain, unit), referencePack(plain, static_cast<size_t>(unit)))
+            << size << " bytes of " << alphabet << " values";
+      }
+    }
+  }
+}
+
 TEST(RunLength, AllLiteralsReachTheBound) {
   const Bytes plain = counting(254);  // no two neighbours equal
   EXPECT_EQ(packRuns(plain, RunUnit::byte).size(), packedBound(254, RunUnit::byte));

@@ -10,7 +10,12 @@ namespace lumora::fonts::conduit {
 namespace {
 
 std::string quoted(std::string_view s) {
-  return "\"" + std::string(s) + "\"";
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  out.append(s);
+  out += '"';
+  return out;
 }
 
 void tell(ui::Window owner, const std::string& text, std::string_view caption) {

@@ -15,7 +15,12 @@ Status fail(int32_t code, std::string reason) {
 }
 
 std::string quoted(std::string_view s) {
-  return "\"" + std::string(s) + "\"";
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += '"';
+  out.append(s);
+  out += '"';
+  return out;
 }
 
 std::string hex(int32_t code) {

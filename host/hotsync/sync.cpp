@@ -10,6 +10,7 @@
 #include "host/hotsync/conduit_api.h"
 #include "host/hotsync/options.h"
 #include "platform/hotsync/hotsync_host.h"
+#include "platform/profile/profile.h"
 
 namespace lumora::host {
 namespace {
@@ -18,9 +19,12 @@ constexpr const char* kUsage =
     "usage: lumora-hotsync sync --handheld DIR --user NAME [--sync-type N]\n"
     "\n"
     "Connects the simulated handheld in DIR for HotSync user NAME, installs the files queued\n"
-    "for that user, runs the conduit registered for creator LmDx with sync type N (default 0:\n"
+    "for that user, runs the conduit registered for creator LmDx with sync type N (0:\n"
     "synchronise; 2 handheld overwrites desktop; 3 desktop overwrites handheld; 6 do nothing),\n"
     "unloads it and disconnects. Every HotSync log entry is printed as '[ACTIVITY] TEXT'.\n"
+    "Without --sync-type the user's next action is used (set with 'configure', kept in\n"
+    "HotSync/<user>/Actions.ini; 0 when none), and afterwards the next action returns to the\n"
+    "user's default action.\n"
     "Exit status: 0 when the HotSync ran (problems are in the log), 1 when it could not\n"
     "start, 2 for a usage error or a missing handheld directory.\n";
 
@@ -51,6 +55,14 @@ bool parseSyncType(const std::string& text, uint32_t& out) {
   return true;
 }
 
+constexpr const char* kActionsSection = "LmDx";
+
+std::string actionsFile(const std::string& user) {
+  char folder[1024] = {};
+  if (HsUserFolder(user.c_str(), folder, sizeof folder) != 0) return {};
+  return std::string(folder) + "/Actions.ini";
+}
+
 // Disconnects on every way out of the command.
 struct Connection {
   ~Connection() { HsDisconnect(); }
@@ -75,10 +87,15 @@ int runSync(int argc, char** argv) {
     return 2;
   }
   uint32_t syncType = 0;
-  if (auto t = opts.value("--sync-type"); t && !parseSyncType(*t, syncType)) {
-    std::fprintf(stderr, "lumora-hotsync sync: --sync-type takes a number, not '%s'\n", t->c_str());
+  auto typeOption = opts.value("--sync-type");
+  if (typeOption && !parseSyncType(*typeOption, syncType)) {
+    std::fprintf(stderr, "lumora-hotsync sync: --sync-type takes a number, not '%s'\n",
+                 typeOption->c_str());
     return 2;
   }
+  const std::string actions = actionsFile(*user);
+  if (!typeOption && !actions.empty())
+    syncType = profile::getInt(kActionsSection, "NextAction", 0, actions);
   if (!isDirectory(*handheld)) {
     std::fprintf(stderr, "lumora-hotsync sync: handheld directory not found: %s\n",
                  handheld->c_str());
@@ -127,6 +144,11 @@ int runSync(int argc, char** argv) {
 
   // Unload while the handheld is still connected: the conduit writes back at unload.
   conduit->unload();
+  if (!typeOption && !actions.empty()) {
+    // A "next" action holds for one HotSync; then the default applies again.
+    unsigned int def = profile::getInt(kActionsSection, "DefaultAction", 0, actions);
+    profile::writeString(kActionsSection, "NextAction", std::to_string(def), actions);
+  }
   std::printf("HotSync complete\n");
   return 0;
 }

@@ -1,5 +1,6 @@
 #include "platform/registry/fontconfig_fonts.h"
 
+#include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
 
 #include <cstdlib>
@@ -31,7 +32,24 @@ std::optional<FaceStyle> parseFontValueName(std::string_view valueName) {
   return out;
 }
 
+namespace {
+
+// fontconfig keeps process-wide state that it never frees; unloading it with the library
+// that loaded it would strand that state. Once used, it stays loaded.
+void keepFontconfigLoaded() {
+  static const bool kept = [] {
+    Dl_info info{};
+    if (!dladdr(reinterpret_cast<void*>(&FcInitLoadConfigAndFonts), &info) || !info.dli_fname)
+      return false;
+    return dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+  }();
+  (void)kept;
+}
+
+}  // namespace
+
 FontconfigFonts::FontconfigFonts() : config_(std::make_unique<Config>()) {
+  keepFontconfigLoaded();
   config_->config = FcInitLoadConfigAndFonts();
 }
 

@@ -78,7 +78,7 @@ inline RunUnit runUnitFor(unsigned bitsPerPixel) {
 size_t packedBound(size_t plainBytes, RunUnit unit);
 
 // Codes the whole units of plain into out. Returns the coded length, or nullopt as soon as
-// the code would not fit into out (out's contents are then unspecified).
+// the code would not fit into out (out then holds part of a code).
 std::optional<size_t> packRunsInto(ByteView plain, RunUnit unit, std::span<uint8_t> out);
 
 // Codes plain into a new buffer.

@@ -231,7 +231,7 @@ TEST(Encoder, RefusesPicturesTooLargeOrEmpty) {
 class EncoderFiles : public ::testing::Test {
  protected:
   std::string write(const std::string& name, int32_t width, int32_t height) {
-    test::BmpSpec s;
+    test::BmpFields s;
     s.width = width;
     s.height = height;
     s.pixels = test::storeRows(width, height, 24, [](int32_t x, int32_t y) {

@@ -121,7 +121,7 @@ TEST(RoundTrip, FilesOfEveryStoredDepth) {
   for (uint16_t stored : {1, 4, 8, 16, 24, 32}) {
     SCOPED_TRACE(stored);
     const int32_t w = 9, h = 4;
-    test::BmpSpec s;
+    test::BmpFields s;
     s.width = w;
     s.height = h;
     s.bitsPerPixel = stored;

@@ -10,7 +10,7 @@
 
 namespace lumora::test {
 
-struct BmpSpec {
+struct BmpFields {
   uint32_t headerSize = 40;  // 12 core, 16/64 OS/2 2.x, 40, 52, 56, 108, 124
   int32_t width = 1;
   int32_t height = 1;  // negative: top-down
@@ -24,7 +24,7 @@ struct BmpSpec {
   Bytes pixels;  // as stored
 };
 
-inline Bytes buildBmp(const BmpSpec& s) {
+inline Bytes buildBmp(const BmpFields& s) {
   Bytes f;
   f.reserve(64 + s.palette.size() * 4 + s.pixels.size());
   appendU8(f, 'B');

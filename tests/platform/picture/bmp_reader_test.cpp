@@ -10,7 +10,7 @@
 namespace lumora::picture {
 namespace {
 
-using test::BmpSpec;
+using test::BmpFields;
 using test::buildBmp;
 using test::storeRows;
 
@@ -31,16 +31,16 @@ uint32_t six(int32_t x, int32_t y) {
   return kSix[static_cast<size_t>(y * 3 + x)];
 }
 
-BmpSpec direct24(bool topDown) {
-  BmpSpec s;
+BmpFields direct24(bool topDown) {
+  BmpFields s;
   s.width = 3;
   s.height = topDown ? -2 : 2;
   s.pixels = storeRows(3, 2, 24, six, topDown);
   return s;
 }
 
-BmpSpec indexed(uint16_t bpp, uint32_t headerSize = 40) {
-  BmpSpec s;
+BmpFields indexed(uint16_t bpp, uint32_t headerSize = 40) {
+  BmpFields s;
   s.headerSize = headerSize;
   s.width = 3;
   s.height = 2;
@@ -62,7 +62,7 @@ std::vector<uint32_t> pattern(uint16_t bpp) {
 
 struct Readable {
   const char* name;
-  BmpSpec spec;
+  BmpFields fields;
   std::vector<uint32_t> pixels;  // top-left first
   uint16_t storedBits;
 };
@@ -80,12 +80,12 @@ std::vector<Readable> readableCases() {
   cases.push_back({"8-bit V4 header", indexed(8, 108), kSix, 8});
   cases.push_back({"8-bit V5 header", indexed(8, 124), kSix, 8});
   {
-    BmpSpec s = indexed(8);
+    BmpFields s = indexed(8);
     s.palette.resize(2);  // indices 2 to 5 fall outside the short table
     cases.push_back({"short colour table", s, {kRed, kGreen, kBlack, kBlack, kBlack, kBlack}, 8});
   }
   {
-    BmpSpec s;
+    BmpFields s;
     s.width = 3;
     s.height = 2;
     s.bitsPerPixel = 32;
@@ -95,7 +95,7 @@ std::vector<Readable> readableCases() {
     cases.push_back({"32-bit, fourth byte ignored", s, kSix, 32});
   }
   for (uint32_t headerSize : {40u, 52u, 108u, 124u}) {
-    BmpSpec s;
+    BmpFields s;
     s.headerSize = headerSize;
     s.width = 3;
     s.height = 2;
@@ -106,7 +106,7 @@ std::vector<Readable> readableCases() {
     cases.push_back({"32-bit bitfields", s, kSix, 32});
   }
   {
-    BmpSpec s;
+    BmpFields s;
     s.width = 4;
     s.height = 1;
     s.bitsPerPixel = 16;
@@ -117,7 +117,7 @@ std::vector<Readable> readableCases() {
         {"16-bit 5-5-5", s, {kWhite, kRed, colourRef(0, 0, 8), colourRef(132, 132, 132)}, 16});
   }
   for (uint32_t headerSize : {40u, 56u, 124u}) {
-    BmpSpec s;
+    BmpFields s;
     s.headerSize = headerSize;
     s.width = 4;
     s.height = 1;
@@ -131,7 +131,7 @@ std::vector<Readable> readableCases() {
         {"16-bit 5-6-5", s, {kWhite, kGreen, colourRef(0, 4, 0), colourRef(132, 0, 0)}, 16});
   }
   {
-    BmpSpec s = direct24(false);
+    BmpFields s = direct24(false);
     s.width = 5;
     s.height = 1;
     s.pixels =
@@ -148,13 +148,13 @@ std::vector<Readable> readableCases() {
 
 TEST(BmpReader, ReadsEveryLayout) {
   for (const Readable& c : readableCases()) {
-    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.spec.bitsPerPixel) +
-                 " bits, header " + std::to_string(c.spec.headerSize));
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.fields.bitsPerPixel) +
+                 " bits, header " + std::to_string(c.fields.headerSize));
     std::string reason;
-    auto p = parseBmp(buildBmp(c.spec), &reason);
+    auto p = parseBmp(buildBmp(c.fields), &reason);
     ASSERT_TRUE(p) << reason;
-    EXPECT_EQ(p->width, c.spec.width);
-    EXPECT_EQ(p->height, c.spec.height < 0 ? -c.spec.height : c.spec.height);
+    EXPECT_EQ(p->width, c.fields.width);
+    EXPECT_EQ(p->height, c.fields.height < 0 ? -c.fields.height : c.fields.height);
     EXPECT_EQ(p->bitsPerPixel, c.storedBits);
     EXPECT_EQ(p->pixels, c.pixels);
   }
@@ -212,7 +212,7 @@ TEST(BmpReader, DecodesRunLengthCodes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    BmpSpec s;
+    BmpFields s;
     s.width = 4;
     s.height = 3;
     s.bitsPerPixel = c.bpp;
@@ -236,7 +236,7 @@ struct Refusal {
 std::vector<Refusal> refusals() {
   std::vector<Refusal> cases;
   auto with = [](auto change) {
-    BmpSpec s = direct24(false);
+    BmpFields s = direct24(false);
     change(s);
     return buildBmp(s);
   };
@@ -248,46 +248,46 @@ std::vector<Refusal> refusals() {
     f.resize(30);
     cases.push_back({"cut inside the info header", f, "truncated"});
   }
-  cases.push_back({"header size 20", with([](BmpSpec& s) { s.headerSize = 20; }),
+  cases.push_back({"header size 20", with([](BmpFields& s) { s.headerSize = 20; }),
                    "unsupported info header size 20"});
-  cases.push_back({"two planes", with([](BmpSpec& s) { s.planes = 2; }), "2 colour planes"});
-  cases.push_back({"embedded JPEG", with([](BmpSpec& s) {
+  cases.push_back({"two planes", with([](BmpFields& s) { s.planes = 2; }), "2 colour planes"});
+  cases.push_back({"embedded JPEG", with([](BmpFields& s) {
                      s.headerSize = 124;
                      s.bitsPerPixel = 0;
                      s.compression = 4;
                    }),
                    "JPEG"});
-  cases.push_back({"embedded PNG", with([](BmpSpec& s) {
+  cases.push_back({"embedded PNG", with([](BmpFields& s) {
                      s.bitsPerPixel = 0;
                      s.compression = 5;
                    }),
                    "PNG"});
-  cases.push_back({"OS/2 Huffman coding", with([](BmpSpec& s) {
+  cases.push_back({"OS/2 Huffman coding", with([](BmpFields& s) {
                      s.headerSize = 64;
                      s.bitsPerPixel = 1;
                      s.compression = 3;
                    }),
                    "Huffman"});
-  cases.push_back({"unknown compression", with([](BmpSpec& s) { s.compression = 9; }),
+  cases.push_back({"unknown compression", with([](BmpFields& s) { s.compression = 9; }),
                    "unsupported compression 9"});
-  cases.push_back({"3 bits per pixel", with([](BmpSpec& s) { s.bitsPerPixel = 3; }),
+  cases.push_back({"3 bits per pixel", with([](BmpFields& s) { s.bitsPerPixel = 3; }),
                    "unsupported 3 bits per pixel"});
-  cases.push_back({"64 bits per pixel", with([](BmpSpec& s) { s.bitsPerPixel = 64; }),
+  cases.push_back({"64 bits per pixel", with([](BmpFields& s) { s.bitsPerPixel = 64; }),
                    "unsupported 64 bits per pixel"});
-  cases.push_back({"rle8 at 4 bits", with([](BmpSpec& s) {
+  cases.push_back({"rle8 at 4 bits", with([](BmpFields& s) {
                      s.bitsPerPixel = 4;
                      s.compression = kBmpRle8;
                    }),
                    "does not go with"});
-  cases.push_back({"bitfields at 24 bits", with([](BmpSpec& s) {
+  cases.push_back({"bitfields at 24 bits", with([](BmpFields& s) {
                      s.compression = kBmpBitfields;
                      s.masks = {0xFF0000, 0xFF00, 0xFF};
                    }),
                    "does not go with"});
-  cases.push_back({"width 0", with([](BmpSpec& s) { s.width = 0; }), "no pixels"});
-  cases.push_back({"negative width", with([](BmpSpec& s) { s.width = -3; }), "no pixels"});
-  cases.push_back({"height 0", with([](BmpSpec& s) { s.height = 0; }), "no pixels"});
-  cases.push_back({"top-down rle", with([](BmpSpec& s) {
+  cases.push_back({"width 0", with([](BmpFields& s) { s.width = 0; }), "no pixels"});
+  cases.push_back({"negative width", with([](BmpFields& s) { s.width = -3; }), "no pixels"});
+  cases.push_back({"height 0", with([](BmpFields& s) { s.height = 0; }), "no pixels"});
+  cases.push_back({"top-down rle", with([](BmpFields& s) {
                      s.bitsPerPixel = 8;
                      s.compression = kBmpRle8;
                      s.height = -3;
@@ -295,7 +295,7 @@ std::vector<Refusal> refusals() {
                      s.pixels = {0x00, 0x01};
                    }),
                    "bottom-up"});
-  cases.push_back({"absurd size", with([](BmpSpec& s) {
+  cases.push_back({"absurd size", with([](BmpFields& s) {
                      s.width = 3000000;
                      s.height = 2000000;
                    }),
@@ -305,7 +305,7 @@ std::vector<Refusal> refusals() {
     f.resize(f.size() - 5);
     cases.push_back({"truncated pixel data", f, "truncated: the pixels need"});
   }
-  cases.push_back({"pixel offset past the end", with([](BmpSpec& s) {
+  cases.push_back({"pixel offset past the end", with([](BmpFields& s) {
                      s.pixelOffset = 5000;
                      s.pixels.clear();
                    }),
@@ -315,28 +315,28 @@ std::vector<Refusal> refusals() {
     storeLe32(&f[10], 20);
     cases.push_back({"pixel offset inside the headers", f, "inside the headers"});
   }
-  cases.push_back({"rle stream cut inside the picture", with([](BmpSpec& s) {
+  cases.push_back({"rle stream cut inside the picture", with([](BmpFields& s) {
                      s.bitsPerPixel = 8;
                      s.compression = kBmpRle8;
                      s.palette = {kRed};
                      s.pixels = {0x03, 0x00, 0x00, 0x00, 0x03};
                    }),
                    "ends inside the picture"});
-  cases.push_back({"rle literal cut", with([](BmpSpec& s) {
+  cases.push_back({"rle literal cut", with([](BmpFields& s) {
                      s.bitsPerPixel = 8;
                      s.compression = kBmpRle8;
                      s.palette = {kRed};
                      s.pixels = {0x00, 0x05, 0x00, 0x00};
                    }),
                    "ends inside a literal"});
-  cases.push_back({"rle delta cut", with([](BmpSpec& s) {
+  cases.push_back({"rle delta cut", with([](BmpFields& s) {
                      s.bitsPerPixel = 8;
                      s.compression = kBmpRle8;
                      s.palette = {kRed};
                      s.pixels = {0x00, 0x02, 0x01};
                    }),
                    "ends inside a delta"});
-  cases.push_back({"rle too short for its size", with([](BmpSpec& s) {
+  cases.push_back({"rle too short for its size", with([](BmpFields& s) {
                      s.width = 10000;
                      s.height = 10000;
                      s.bitsPerPixel = 8;
@@ -345,14 +345,14 @@ std::vector<Refusal> refusals() {
                      s.pixels = {0x00, 0x01};
                    }),
                    "cannot make up"});
-  cases.push_back({"mask with a gap", with([](BmpSpec& s) {
+  cases.push_back({"mask with a gap", with([](BmpFields& s) {
                      s.bitsPerPixel = 16;
                      s.compression = kBmpBitfields;
                      s.masks = {0xF00F, 0x07E0, 0x001F};
                    }),
                    "not one run of bits"});
   {
-    BmpSpec s;
+    BmpFields s;
     s.width = 1;
     s.height = 1;
     s.bitsPerPixel = 16;
@@ -378,14 +378,14 @@ TEST(BmpReader, RefusesWithAReason) {
 
 // Every cut of a file is either refused or decoded, never read past.
 TEST(BmpReader, SurvivesEveryTruncation) {
-  BmpSpec rle;
+  BmpFields rle;
   rle.width = 4;
   rle.height = 3;
   rle.bitsPerPixel = 8;
   rle.compression = kBmpRle8;
   rle.palette = {kRed, kGreen, kBlue};
   rle.pixels = rle8Stream();
-  BmpSpec masked;
+  BmpFields masked;
   masked.headerSize = 124;
   masked.width = 3;
   masked.height = 2;
@@ -393,7 +393,7 @@ TEST(BmpReader, SurvivesEveryTruncation) {
   masked.compression = kBmpBitfields;
   masked.masks = {0xF800, 0x07E0, 0x001F};
   masked.pixels = storeRows(3, 2, 16, [](int32_t x, int32_t y) { return uint32_t(x * 999 + y); });
-  for (const BmpSpec& s : {direct24(false), indexed(4, 12), rle, masked}) {
+  for (const BmpFields& s : {direct24(false), indexed(4, 12), rle, masked}) {
     const Bytes whole = buildBmp(s);
     for (size_t n = 0; n < whole.size(); ++n) {
       const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n));
@@ -411,7 +411,7 @@ TEST(BmpReader, SurvivesEveryTruncation) {
 }
 
 TEST(BmpReader, DescribesWithoutDecoding) {
-  BmpSpec s = indexed(8, 108);
+  BmpFields s = indexed(8, 108);
   s.height = -2;
   s.pixels = storeRows(
       3, 2, 8, [](int32_t, int32_t) { return 0u; }, true);
@@ -426,7 +426,7 @@ TEST(BmpReader, DescribesWithoutDecoding) {
   EXPECT_EQ(compressionName(info->compression), "rgb");
 
   // A table announced longer than the room before the pixels is cut to what is there.
-  BmpSpec cut = indexed(8);
+  BmpFields cut = indexed(8);
   cut.coloursUsed = 200;
   EXPECT_EQ(describeBmp(buildBmp(cut))->paletteEntries, 6u);
 }

@@ -71,7 +71,7 @@ void HandheldStore::scan() {
         log_("HotSync: skipped the handheld file \"" + first.fileName +
              "\": it holds the database \"" + db->name + "\" of the file \"" + fileName +
              "\" again.");
-        first = Entry{fileName, std::move(*db), true, false};
+        first = Entry{fileName, summarize(*db), true, false};
         continue;
       }
       why =
@@ -85,8 +85,20 @@ void HandheldStore::scan() {
     }
     db->attributes &= static_cast<uint16_t>(~kDbAttrOpen);
     std::string name = db->name;
-    entries_[name] = Entry{fileName, std::move(*db), true, false};
+    entries_[name] = Entry{fileName, summarize(*db), true, false};
   }
+}
+
+HandheldStore::Summary HandheldStore::summarize(const Database& db) {
+  Summary s;
+  s.name = db.name;
+  s.attributes = db.attributes;
+  s.version = db.version;
+  s.type = db.type;
+  s.creator = db.creator;
+  s.recordCount = static_cast<uint32_t>(db.records.size());
+  s.totalSize = static_cast<uint32_t>(serializedPdbSize(db));
+  return s;
 }
 
 const HandheldStore::Handle* HandheldStore::findHandle(uint8_t handle) const {
@@ -97,10 +109,6 @@ const HandheldStore::Handle* HandheldStore::findHandle(uint8_t handle) const {
 HandheldStore::Handle* HandheldStore::findHandle(uint8_t handle) {
   auto it = handles_.find(handle);
   return it == handles_.end() ? nullptr : &it->second;
-}
-
-const Database& HandheldStore::view(const Handle& h) const {
-  return h.work ? *h.work : entries_.at(h.name).db;
 }
 
 std::optional<uint8_t> HandheldStore::allocateHandle() const {
@@ -134,13 +142,31 @@ int32_t HandheldStore::open(const char* name, int32_t card, uint8_t mode, uint8_
   if (it->second.open) return SYNC_ERR_ALREADY_OPEN;
   auto h = allocateHandle();
   if (!h) return SYNC_ERR_TOO_MANY_OPEN;
+  // Read the database now; a file changed or broken behind the store's back is refused.
+  const std::string& fileName = it->second.fileName;
+  auto read = hostfs::readFile(hostfs::join(folder_, fileName), kMaxDatabaseBytes);
+  std::optional<Database> db;
+  std::string why = read.error;
+  if (read.bytes) {
+    auto parsed = parsePdb(*read.bytes);
+    db = std::move(parsed.database);
+    why = parsed.error;
+  }
+  if (db && db->name != *dbName) {
+    db.reset();
+    why = "it no longer holds the database \"" + *dbName + "\"";
+  }
+  if (!db) {
+    log_("HotSync: cannot open the handheld file \"" + fileName + "\": " + why + ".");
+    return SYNC_ERR_STORAGE;
+  }
+  db->attributes &= static_cast<uint16_t>(~kDbAttrOpen);
   Handle state;
   state.name = *dbName;
   state.mode = mode;
-  if (mode & SYNC_MODE_WRITE) {
-    state.work = it->second.db;
-    state.nextUniqueId = firstFreeUniqueId(*state.work);
-  }
+  state.writable = (mode & SYNC_MODE_WRITE) != 0;
+  state.db = std::move(*db);
+  if (state.writable) state.nextUniqueId = firstFreeUniqueId(state.db);
   it->second.open = true;
   handles_[*h] = std::move(state);
   handle = *h;
@@ -169,10 +195,11 @@ int32_t HandheldStore::create(const SyncCreateParams& params, uint8_t& handle) {
   Handle state;
   state.name = *dbName;
   state.mode = SYNC_MODE_READ | SYNC_MODE_WRITE;
+  state.writable = true;
   state.created = true;
   state.dirty = true;
-  state.work = db;
-  entries_[*dbName] = Entry{fileName, std::move(db), false, true};
+  entries_[*dbName] = Entry{fileName, summarize(db), false, true};
+  state.db = std::move(db);
   handles_[*h] = std::move(state);
   handle = *h;
   return SYNC_OK;
@@ -180,8 +207,7 @@ int32_t HandheldStore::create(const SyncCreateParams& params, uint8_t& handle) {
 
 bool HandheldStore::commit(Handle& h) {
   Entry& entry = entries_.at(h.name);
-  Database db = std::move(*h.work);
-  h.work.reset();
+  Database& db = h.db;
   db.modificationDate = palmNow();
   if (!h.created) ++db.modificationNumber;
   db.uniqueIdSeed = std::max(db.uniqueIdSeed, h.nextUniqueId);
@@ -193,7 +219,7 @@ bool HandheldStore::commit(Handle& h) {
          h.name + "\" keeps its previous state.");
     return false;
   }
-  entry.db = std::move(db);
+  entry.summary = summarize(db);
   entry.onDisk = true;
   return true;
 }
@@ -204,7 +230,7 @@ int32_t HandheldStore::close(uint8_t handle) {
   Handle h = std::move(it->second);
   handles_.erase(it);
   entries_.at(h.name).open = false;
-  if (!h.work || !h.dirty) return SYNC_OK;
+  if (!h.writable || !h.dirty) return SYNC_OK;
   if (commit(h)) return SYNC_OK;
   if (h.created) entries_.erase(h.name);  // never reached the disk: it does not exist
   return SYNC_ERR_STORAGE;
@@ -227,7 +253,7 @@ int32_t HandheldStore::readRecordByIndex(SyncRawRecordInfo& info) const {
   const Handle* h = findHandle(info.handle);
   if (!h) return SYNC_ERR_BAD_ARG;
   if (!info.bytes && info.bufferCapacity > 0) return SYNC_ERR_BAD_ARG;
-  const Database& db = view(*h);
+  const Database& db = h->db;
   if (info.recordIndex >= db.records.size()) return SYNC_ERR_NO_RECORD;
   const PdbRecord& r = db.records[info.recordIndex];
   size_t stored = std::min<size_t>(r.data.size(), info.bufferCapacity);
@@ -242,12 +268,12 @@ int32_t HandheldStore::readRecordByIndex(SyncRawRecordInfo& info) const {
 int32_t HandheldStore::writeRecord(SyncRawRecordInfo& info) {
   Handle* h = findHandle(info.handle);
   if (!h) return SYNC_ERR_BAD_ARG;
-  if (!h->work) return SYNC_ERR_READ_ONLY;
+  if (!h->writable) return SYNC_ERR_READ_ONLY;
   if (info.recordSize > kMaxRecordSize) return SYNC_ERR_TOO_LARGE;
   if ((!info.bytes && info.recordSize > 0) || info.category > kCategoryBits ||
       info.recordId > kMaxUniqueId)
     return SYNC_ERR_BAD_ARG;
-  Database& db = *h->work;
+  Database& db = h->db;
   PdbRecord record;
   record.attributes = static_cast<uint8_t>((info.attributes & kRecordFlagBits) | info.category);
   record.data.assign(info.bytes, info.bytes + info.recordSize);
@@ -277,7 +303,7 @@ int32_t HandheldStore::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) 
   const Handle* h = findHandle(handle);
   if (!h) return SYNC_ERR_BAD_ARG;
   if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
-  const Database& db = view(*h);
+  const Database& db = h->db;
   if (!db.appInfo) return SYNC_ERR_NO_APP_INFO;
   size_t stored = std::min<size_t>(db.appInfo->size(), request.totalSize);
   if (stored > 0) std::memcpy(request.bytes, db.appInfo->data(), stored);
@@ -288,10 +314,10 @@ int32_t HandheldStore::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) 
 int32_t HandheldStore::writeAppInfo(uint8_t handle, const SyncAppInfoRequest& request) {
   Handle* h = findHandle(handle);
   if (!h) return SYNC_ERR_BAD_ARG;
-  if (!h->work) return SYNC_ERR_READ_ONLY;
+  if (!h->writable) return SYNC_ERR_READ_ONLY;
   if (request.totalSize > kMaxRecordSize) return SYNC_ERR_TOO_LARGE;
   if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
-  Database& db = *h->work;
+  Database& db = h->db;
   // An empty block is no block: the file then has no app-info offset at all.
   if (request.totalSize == 0)
     db.appInfo.reset();
@@ -301,14 +327,14 @@ int32_t HandheldStore::writeAppInfo(uint8_t handle, const SyncAppInfoRequest& re
   return SYNC_OK;
 }
 
-void HandheldStore::fillInfo(const Database& db, SyncDbInfo& info) const {
+void HandheldStore::fillInfo(const Summary& db, SyncDbInfo& info) const {
   info.card = 0;
   info.attributes = db.attributes;
   info.version = db.version;
   info.type = db.type;
   info.creator = db.creator;
-  info.recordCount = static_cast<uint32_t>(db.records.size());
-  info.totalSize = static_cast<uint32_t>(serializedPdbSize(db));
+  info.recordCount = db.recordCount;
+  info.totalSize = db.totalSize;
   std::memset(info.name, 0, sizeof info.name);
   std::memcpy(info.name, db.name.data(), std::min(db.name.size(), sizeof info.name - 1));
 }
@@ -317,7 +343,7 @@ int32_t HandheldStore::findByTypeCreator(const SyncSearchTypeCreator& search, Sy
   if (search.searchFlags & SYNC_SEARCH_NEW) cursor_.reset();
   auto it = cursor_ ? entries_.upper_bound(*cursor_) : entries_.begin();
   for (; it != entries_.end(); ++it) {
-    const Database& db = it->second.db;
+    const Summary& db = it->second.summary;
     if (!matches(search.type, db.type) || !matches(search.creator, db.creator)) continue;
     cursor_ = it->first;
     fillInfo(db, info);
@@ -331,7 +357,7 @@ int32_t HandheldStore::findByName(const SyncSearchName& search, SyncDbInfo& info
   if (!dbName || search.card != 0) return SYNC_ERR_BAD_ARG;
   auto it = entries_.find(*dbName);
   if (it == entries_.end()) return SYNC_ERR_NOT_FOUND;
-  fillInfo(it->second.db, info);
+  fillInfo(it->second.summary, info);
   return SYNC_OK;
 }
 
@@ -359,7 +385,7 @@ int32_t HandheldStore::install(Database db, std::string& reason) {
     return SYNC_ERR_STORAGE;
   }
   std::string name = db.name;
-  entries_[name] = Entry{fileName, std::move(db), true, false};
+  entries_[name] = Entry{fileName, summarize(db), true, false};
   return SYNC_OK;
 }
 

@@ -1,5 +1,7 @@
-// The simulated handheld: a folder of .pdb files, one per database, all on card 0. The
-// databases are read when the store is made; changes are kept per open handle and written
+// The simulated handheld: a folder of .pdb files, one per database, all on card 0. Every
+// file is checked when the store is made, but only a summary of each stays in memory: a
+// database's records are read when it is opened and dropped when it is closed, so memory
+// does not grow with the number of databases. Changes are kept per open handle and written
 // (atomically, see host_files.h) when the handle is closed. Results are the Sync Manager
 // codes of hotsync.h.
 #pragma once
@@ -54,31 +56,43 @@ class HandheldStore {
   const std::string& folder() const { return folder_; }
 
  private:
+  // What searches report of a database, kept while it is closed.
+  struct Summary {
+    std::string name;
+    uint16_t attributes = 0;
+    uint16_t version = 0;
+    uint32_t type = 0;
+    uint32_t creator = 0;
+    uint32_t recordCount = 0;
+    uint32_t totalSize = 0;
+  };
   struct Entry {
     std::string fileName;
-    Database db;  // as last written
+    Summary summary;  // as last written
     bool onDisk = false;
     bool open = false;
   };
   struct Handle {
     std::string name;
     uint8_t mode = 0;
+    bool writable = false;
     bool created = false;
     bool dirty = false;
-    std::optional<Database> work;  // writable handles: the database with its changes
+    Database db;  // the database as opened, with this handle's changes
     uint32_t nextUniqueId = 1;
   };
+
+  static Summary summarize(const Database& db);
 
   void scan();
   const Handle* findHandle(uint8_t handle) const;
   Handle* findHandle(uint8_t handle);
-  const Database& view(const Handle& h) const;
   std::optional<uint8_t> allocateHandle() const;
   // Why fileName may not be used for a new database of that name, or nullopt.
   std::optional<std::string> fileNameConflict(const std::string& fileName,
                                               const std::string& dbName) const;
   bool commit(Handle& h);
-  void fillInfo(const Database& db, SyncDbInfo& info) const;
+  void fillInfo(const Summary& db, SyncDbInfo& info) const;
 
   std::string folder_;
   Logger log_;

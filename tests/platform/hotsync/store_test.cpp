@@ -388,6 +388,29 @@ TEST_F(Store, UnreadableFilesAreSkippedAndKept) {
   EXPECT_EQ(readFile(tmp.file("outside.pdb")), *serializePdb(outside));
 }
 
+TEST_F(Store, AFileBrokenAfterConnectingIsRefusedAtOpenAndKept) {
+  makeDb("Pic", {{1, 2}});
+  makeDb("Other", {{3}});
+  reconnect();
+  writeFile(file("Pic.pdb"), {9, 9});
+  Database renamed;
+  renamed.name = "Renamed";
+  writeFile(file("Other.pdb"), *serializePdb(renamed));
+  log.clear();
+  uint8_t h;
+  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncOpenDb("Other", 0, &h, 0x90), SYNC_ERR_STORAGE);
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_NE(log[0].text.find("\"Pic.pdb\""), std::string::npos) << log[0].text;
+  EXPECT_NE(log[1].text.find("no longer holds the database \"Other\""), std::string::npos)
+      << log[1].text;
+  EXPECT_EQ(readFile(file("Pic.pdb")), (Bytes{9, 9}));
+  // A refused open leaves the database closed, so it can be tried again.
+  makeDb("Fresh", {{4}});
+  EXPECT_EQ(SyncOpenDb("Fresh", 0, &h, 0x90), 0);
+  EXPECT_EQ(SyncCloseDb(h), 0);
+}
+
 TEST_F(Store, AFailedWriteKeepsTheOldFile) {
   makeDb("Pic", {{1}});
   Bytes before = readFile(file("Pic.pdb"));

@@ -2,7 +2,6 @@
 
 #include "platform/hotsync/host_files.h"
 #include "platform/hotsync/hotsync.h"
-#include "platform/hotsync/ini_sections.h"
 #include "platform/profile/ini.h"
 
 namespace lumora::hotsync {
@@ -44,7 +43,7 @@ int32_t ConduitRegistry::add(std::string_view creator, int32_t type) {
   if (!isValidCreator(creator)) return SYNC_ERR_BAD_ARG;
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
-  if (hasSection(*text, creator)) return CM_ERR_ALREADY_REGISTERED;
+  if (ini::hasSection(*text, creator)) return CM_ERR_ALREADY_REGISTERED;
   if (!save(ini::withValue(*text, creator, "Type", std::to_string(type)))) return CM_ERR_STORAGE;
   return 0;
 }
@@ -54,7 +53,7 @@ int32_t ConduitRegistry::set(std::string_view creator, std::string_view key,
   if (!isValidCreator(creator) || !isValidValue(value)) return SYNC_ERR_BAD_ARG;
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
-  if (!hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
+  if (!ini::hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
   if (!save(ini::withValue(*text, creator, key, value))) return CM_ERR_STORAGE;
   return 0;
 }
@@ -63,8 +62,8 @@ int32_t ConduitRegistry::remove(std::string_view creator) {
   if (!isValidCreator(creator)) return SYNC_ERR_BAD_ARG;
   auto text = load();
   if (!text) return SYNC_ERR_STORAGE;
-  if (!hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
-  if (!save(withoutSection(*text, creator))) return SYNC_ERR_STORAGE;
+  if (!ini::hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
+  if (!save(ini::withoutSection(*text, creator))) return SYNC_ERR_STORAGE;
   return 0;
 }
 
@@ -72,7 +71,7 @@ int32_t ConduitRegistry::get(std::string_view creator, std::string_view key, std
   if (!isValidCreator(creator)) return SYNC_ERR_BAD_ARG;
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
-  if (!hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
+  if (!ini::hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
   value = ini::lookup(*text, creator, key).value_or(std::string());
   return 0;
 }

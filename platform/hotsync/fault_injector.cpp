@@ -64,9 +64,9 @@ std::optional<Fault> parseEntry(std::string_view entry) {
 
 }  // namespace
 
-FaultSpecResult parseFaultSpec(std::string_view spec) {
-  FaultSpecResult result;
-  for (std::string_view entry : split(spec, ',')) {
+FaultListResult parseFaultList(std::string_view list) {
+  FaultListResult result;
+  for (std::string_view entry : split(list, ',')) {
     entry = trim(entry);
     if (entry.empty()) continue;
     if (auto fault = parseEntry(entry))

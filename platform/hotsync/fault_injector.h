@@ -18,14 +18,14 @@ struct Fault {
   bool throwInteger = false;
 };
 
-struct FaultSpecResult {
+struct FaultListResult {
   std::vector<Fault> faults;
   std::vector<std::string> rejected;  // entries that could not be read
 };
 
 // Reads "Op:nth:code[:throw],..." (code decimal or 0x hex, may be negative; the fourth
 // field is "throw" or a number, non-zero meaning throw).
-FaultSpecResult parseFaultSpec(std::string_view spec);
+FaultListResult parseFaultList(std::string_view list);
 
 class FaultInjector {
  public:

@@ -30,8 +30,8 @@ int32_t disconnect(Session& s) {
 }
 
 void armFaultsFromEnvironment(Session& s) {
-  const char* spec = std::getenv("LUMORA_HOTSYNC_FAULTS");
-  auto parsed = lumora::hotsync::parseFaultSpec(spec ? spec : "");
+  const char* list = std::getenv("LUMORA_HOTSYNC_FAULTS");
+  auto parsed = lumora::hotsync::parseFaultList(list ? list : "");
   s.faults.armFromEnvironment(parsed.faults);
   for (const std::string& entry : parsed.rejected)
     logLine("HotSync: ignored the fault \"" + entry +

@@ -130,6 +130,24 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
   return before + newLine + std::string(text.substr(insertAt));
 }
 
+bool hasSection(std::string_view text, std::string_view section) {
+  for (const Line& line : splitLines(text)) {
+    auto s = sectionOf(line.content);
+    if (s && sameName(*s, trim(section))) return true;
+  }
+  return false;
+}
+
+std::string withoutSection(std::string_view text, std::string_view section) {
+  std::string out;
+  bool dropping = false;
+  for (const Line& line : splitLines(text)) {
+    if (auto s = sectionOf(line.content)) dropping = sameName(*s, trim(section));
+    if (!dropping) out += text.substr(line.begin, line.end - line.begin);
+  }
+  return out;
+}
+
 unsigned int parseInteger(std::string_view value) {
   size_t i = 0;
   while (i < value.size() && (value[i] == ' ' || value[i] == '\t')) ++i;

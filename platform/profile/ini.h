@@ -20,6 +20,13 @@ std::optional<std::string> lookup(std::string_view text, std::string_view sectio
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value);
 
+// True when a section of that name (compared case-insensitively) is present.
+bool hasSection(std::string_view text, std::string_view section);
+
+// text without every section of that name: its header line and its lines up to the next
+// section header. Every other line is kept byte for byte.
+std::string withoutSection(std::string_view text, std::string_view section);
+
 // GetPrivateProfileInt's number reading: optional blanks and sign, then leading decimal
 // digits (wrapping like a 32-bit unsigned value); no digit gives 0.
 unsigned int parseInteger(std::string_view value);

@@ -261,8 +261,8 @@ TEST_F(Faults, AThrownFaultIsAnInt32) {
 
 TEST_F(Faults, TheEnvironmentArmsFaultsAtConnect) {
   makeDb("Pic");
-  lumora::test::ScopedEnv spec("LUMORA_HOTSYNC_FAULTS",
-                               "SyncOpenDb:2:0x10004403, SyncCloseDb:1:9:throw, nonsense");
+  lumora::test::ScopedEnv faults("LUMORA_HOTSYNC_FAULTS",
+                                 "SyncOpenDb:2:0x10004403, SyncCloseDb:1:9:throw, nonsense");
   log.clear();
   reconnect();
   ASSERT_EQ(log.size(), 1u);

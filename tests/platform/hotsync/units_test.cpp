@@ -3,7 +3,6 @@
 
 #include "platform/hotsync/fault_injector.h"
 #include "platform/hotsync/hotsync_log.h"
-#include "platform/hotsync/ini_sections.h"
 #include "platform/hotsync/names.h"
 
 namespace lumora::hotsync {
@@ -50,8 +49,8 @@ TEST(Names, UserFoldersStayInsideHotSync) {
   EXPECT_FALSE(userFolderName(std::string(81, 'u')));
 }
 
-TEST(FaultSpec, ReadsEntriesAndReportsBadOnes) {
-  auto r = parseFaultSpec(
+TEST(FaultList, ReadsEntriesAndReportsBadOnes) {
+  auto r = parseFaultList(
       "SyncWriteRecord:2:0x4014, SyncOpenDb:1:-5:throw,LogAddEntry:0:7:1,"
       "bad,SyncOpenDb:x:1,SyncCloseDb:1:2:maybe");
   ASSERT_EQ(r.faults.size(), 3u);
@@ -65,7 +64,7 @@ TEST(FaultSpec, ReadsEntriesAndReportsBadOnes) {
   EXPECT_TRUE(r.faults[2].throwInteger);
   EXPECT_EQ(r.rejected,
             (std::vector<std::string>{"bad", "SyncOpenDb:x:1", "SyncCloseDb:1:2:maybe"}));
-  EXPECT_EQ(parseFaultSpec("SyncOpenDb:1:0x10004403").faults.at(0).code,
+  EXPECT_EQ(parseFaultList("SyncOpenDb:1:0x10004403").faults.at(0).code,
             static_cast<int32_t>(0x10004403));
 }
 
@@ -87,16 +86,6 @@ TEST(FaultInjector, CountsFromTheMomentOfArming) {
   f.reset();
   EXPECT_EQ(f.totalCount(), 0);
   EXPECT_FALSE(f.onCall("Op"));
-}
-
-TEST(IniSections, RemovesOnlyTheNamedSection) {
-  std::string text =
-      "; registry\r\n[LmDx]\r\nType=1\r\n\r\n[ lmdx2 ]\r\nType=2\r\n[lmdx]\r\nX=1\r\n";
-  EXPECT_TRUE(hasSection(text, "LMDX"));
-  EXPECT_TRUE(hasSection(text, "lmdx2"));
-  EXPECT_FALSE(hasSection(text, "Type"));
-  EXPECT_EQ(withoutSection(text, "LmDx"), "; registry\r\n[ lmdx2 ]\r\nType=2\r\n");
-  EXPECT_EQ(withoutSection(text, "none"), text);
 }
 
 TEST(HotSyncLog, OneLinePerEntryWithTheActivity) {

@@ -59,6 +59,16 @@ TEST(IniWrite, WrittenValueReadsBack) {
   EXPECT_EQ(lookup(text, "Lumdex", "A"), "spaced");
 }
 
+TEST(IniSections, RemovesOnlyTheNamedSection) {
+  std::string text =
+      "; registry\r\n[LmDx]\r\nType=1\r\n\r\n[ lmdx2 ]\r\nType=2\r\n[lmdx]\r\nX=1\r\n";
+  EXPECT_TRUE(hasSection(text, "LMDX"));
+  EXPECT_TRUE(hasSection(text, "lmdx2"));
+  EXPECT_FALSE(hasSection(text, "Type"));
+  EXPECT_EQ(withoutSection(text, "LmDx"), "; registry\r\n[ lmdx2 ]\r\nType=2\r\n");
+  EXPECT_EQ(withoutSection(text, "none"), text);
+}
+
 TEST(IniInteger, ReadsLeadingDigitsOnly) {
   struct {
     const char* text;

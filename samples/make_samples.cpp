@@ -71,8 +71,9 @@ void chunked(PdbDatabase& db, const Bytes& data) {
   }
 }
 
-bool writeDatabase(const fs::path& folder, const PdbDatabase& db) {
-  return writeFile(folder / pdbFileName(db.name), serializePdb(db));
+bool writeDatabase(const fs::path& folder, PdbDatabase db) {
+  db.uniqueIdSeed = static_cast<uint32_t>(db.records.size() + 1);
+  return writeFile(folder / pdbFileName(db.name), samples::serializePdb(db));
 }
 
 PdbDatabase formatDatabase(int16_t side) {

@@ -1,13 +1,12 @@
 #include "samples/sample_files.h"
 
+#include "platform/hotsync/names.h"
+
 #include <algorithm>
 #include <cctype>
 
 namespace lumora::samples {
 namespace {
-
-constexpr size_t kHeaderSize = 78;
-constexpr size_t kEntrySize = 8;
 
 uint8_t red(uint32_t c) {
   return static_cast<uint8_t>(c >> 16);
@@ -68,99 +67,15 @@ void packWords(const std::vector<uint16_t>& units, Bytes& out) {
 }  // namespace
 
 Bytes serializePdb(const PdbDatabase& db) {
-  Bytes out(32, 0);
-  std::copy_n(db.name.begin(), std::min<size_t>(db.name.size(), 31), out.begin());
-  appendBe16(out, db.attributes);
-  appendBe16(out, db.version);
-  appendBe32(out, db.creationDate);
-  appendBe32(out, db.modificationDate);
-  appendBe32(out, db.backupDate);
-  appendBe32(out, 0);  // modification number
-  size_t offset = kHeaderSize + kEntrySize * db.records.size() + 2;
-  appendBe32(out, db.appInfo ? static_cast<uint32_t>(offset) : 0);
-  appendBe32(out, 0);  // no sort-info block
-  appendBe32(out, db.type);
-  appendBe32(out, db.creator);
-  appendBe32(out, static_cast<uint32_t>(db.records.size() + 1));  // unique ID seed
-  appendBe32(out, 0);                                             // no further record list
-  appendBe16(out, static_cast<uint16_t>(db.records.size()));
-  if (db.appInfo) offset += db.appInfo->size();
-  for (const auto& r : db.records) {
-    appendBe32(out, static_cast<uint32_t>(offset));
-    appendU8(out, r.attributes);
-    appendU8(out, static_cast<uint8_t>(r.uniqueId >> 16));
-    appendBe16(out, static_cast<uint16_t>(r.uniqueId));
-    offset += r.data.size();
-  }
-  appendBe16(out, 0);
-  if (db.appInfo) out.insert(out.end(), db.appInfo->begin(), db.appInfo->end());
-  for (const auto& r : db.records) out.insert(out.end(), r.data.begin(), r.data.end());
-  return out;
+  return hotsync::serializePdb(db).value_or(Bytes{});
 }
 
 std::optional<PdbDatabase> parsePdb(ByteView file) {
-  if (file.size() < kHeaderSize) return std::nullopt;
-  PdbDatabase db;
-  const uint8_t* h = file.data();
-  size_t nameLength = 0;
-  while (nameLength < 32 && h[nameLength] != 0) ++nameLength;
-  if (nameLength == 32) return std::nullopt;
-  db.name.assign(reinterpret_cast<const char*>(h), nameLength);
-  db.attributes = loadBe16(h + 32);
-  if (db.attributes & 0x0001) return std::nullopt;  // resource database
-  db.version = loadBe16(h + 34);
-  db.creationDate = loadBe32(h + 36);
-  db.modificationDate = loadBe32(h + 40);
-  db.backupDate = loadBe32(h + 44);
-  uint32_t appInfoOffset = loadBe32(h + 52);
-  uint32_t sortInfoOffset = loadBe32(h + 56);
-  db.type = loadBe32(h + 60);
-  db.creator = loadBe32(h + 64);
-  if (loadBe32(h + 72) != 0) return std::nullopt;  // chained record lists
-  uint16_t count = loadBe16(h + 76);
-  if (file.size() < kHeaderSize + size_t{count} * kEntrySize) return std::nullopt;
-
-  std::vector<uint32_t> offsets;
-  for (uint16_t i = 0; i < count; ++i) {
-    const uint8_t* e = h + kHeaderSize + size_t{i} * kEntrySize;
-    offsets.push_back(loadBe32(e));
-    PdbRecord r;
-    r.attributes = e[4];
-    r.uniqueId = (uint32_t{e[5]} << 16) | loadBe16(e + 6);
-    db.records.push_back(std::move(r));
-  }
-  // Blocks lie back to back: app-info, sort-info, then the records in order.
-  for (size_t i = 0; i < offsets.size(); ++i) {
-    if (offsets[i] > file.size() || (i > 0 && offsets[i] < offsets[i - 1])) return std::nullopt;
-  }
-  if (appInfoOffset != 0) {
-    size_t end = offsets.empty() ? file.size() : offsets[0];
-    if (sortInfoOffset > appInfoOffset && sortInfoOffset < end) end = sortInfoOffset;
-    if (appInfoOffset > end) return std::nullopt;
-    db.appInfo = Bytes(file.begin() + appInfoOffset, file.begin() + static_cast<long>(end));
-  }
-  for (size_t i = 0; i < offsets.size(); ++i) {
-    size_t end = i + 1 < offsets.size() ? offsets[i + 1] : file.size();
-    db.records[i].data = Bytes(file.begin() + offsets[i], file.begin() + static_cast<long>(end));
-  }
-  return db;
+  return hotsync::parsePdb(file).database;
 }
 
 std::string pdbFileName(std::string_view dbName) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : dbName) {
-    auto u = static_cast<unsigned char>(c);
-    bool plain = std::isalnum(u) != 0 && u < 0x80;
-    if (plain || c == ' ' || c == '.' || c == '_' || c == '-') {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[u >> 4];
-      out += kHex[u & 15];
-    }
-  }
-  return out + ".pdb";
+  return hotsync::databaseFileName(dbName);
 }
 
 Bytes writeBmp(const Picture& p, unsigned bitsPerPixel, const std::vector<uint32_t>& palette) {

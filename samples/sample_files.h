@@ -10,35 +10,21 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "platform/hotsync/pdb_file.h"
 
 namespace lumora::samples {
 
-struct PdbRecord {
-  uint8_t attributes = 0;
-  uint32_t uniqueId = 0;
-  Bytes data;
-};
-
-struct PdbDatabase {
-  std::string name;
-  uint16_t attributes = 0;
-  uint16_t version = 0;
-  uint32_t creationDate = 0;  // seconds since 1904-01-01
-  uint32_t modificationDate = 0;
-  uint32_t backupDate = 0;
-  uint32_t type = 0;
-  uint32_t creator = 0;
-  std::optional<Bytes> appInfo;
-  std::vector<PdbRecord> records;
-};
+// Database files as the simulated handheld reads and writes them.
+using PdbRecord = hotsync::PdbRecord;
+using PdbDatabase = hotsync::Database;
 
 // 2004-06-01 00:00 UTC, the date the samples carry.
 inline constexpr uint32_t kSampleDate = 3168892800u;
 
 Bytes serializePdb(const PdbDatabase& db);
-// nullopt when the bytes are not a record database whose offsets lie within the file.
+// nullopt when the bytes are not a database file the handheld can read.
 std::optional<PdbDatabase> parsePdb(ByteView file);
-// The database name with bytes outside "A-Z a-z 0-9 space . _ -" (and '%') as %XX, ".pdb".
+// The file that holds a database on the simulated handheld.
 std::string pdbFileName(std::string_view dbName);
 
 // A picture: width x height colours 0xRRGGBB, top row first.

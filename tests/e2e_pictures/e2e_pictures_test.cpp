@@ -72,7 +72,7 @@ std::set<std::string> names(const Snapshot& s) {
 PdbDatabase pdb(const Snapshot& s, const std::string& file) {
   auto it = s.find(file);
   if (it == s.end()) ADD_FAILURE() << "no " << file;
-  auto db = it == s.end() ? std::nullopt : parsePdb(it->second);
+  auto db = it == s.end() ? std::nullopt : samples::parsePdb(it->second);
   if (!db) {
     ADD_FAILURE() << file << " does not parse";
     return {};
@@ -202,7 +202,7 @@ void expectPalmPdbReads(const std::string& dir, const std::set<std::string>& fil
   std::vector<std::string> expected;
   for (const auto& f : files) {
     command += " " + quote(dir + "/" + f);
-    auto db = parsePdb(test::readFile(dir + "/" + f));
+    auto db = samples::parsePdb(test::readFile(dir + "/" + f));
     ASSERT_TRUE(db) << f;
     auto hex = [](const Bytes& b) {
       static const char* digits = "0123456789abcdef";

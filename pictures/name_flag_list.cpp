@@ -94,28 +94,59 @@ void NameFlagList::load() {
   if (blob_) entries_ = parseNameFlagBlob(*blob_);
 }
 
-void NameFlagList::writeBack() const {
-  if (!blob_) return;
-  Bytes out = writtenBackBlob(*blob_, created_);
+namespace {
 
+enum class InfoWrite { written, untouched, removed };
+
+// Writes blob as the picture info database, replacing the one there. A write that fails
+// part-way (or is cut short by a thrown integer) deletes what it wrote, so the database is
+// never left half-filled.
+InfoWrite writeInfoDatabase(Bytes blob) {
   SyncCreateParams params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
   int32_t rc = SyncCreateDb(&params);
+  bool replaced = false;
   if (rc == SYNC_ERR_EXISTS) {
     deleteDatabase(kInfoDatabase, kCard);
+    replaced = true;
     params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
     rc = SyncCreateDb(&params);
   }
   // A database that vanished since loading is created afresh above and filled like one
   // that was replaced.
-  if (rc != 0) return;
+  if (rc != 0) return replaced ? InfoWrite::removed : InfoWrite::untouched;
   OpenDatabase db(params.handle);
-  if (writeAppInfo(db.handle(), static_cast<uint32_t>(out.size())) != 0) {
-    db.close();
-    deleteDatabase(kInfoDatabase, kCard);
-    return;
+  bool written = false;
+  try {
+    written = writeAppInfo(db.handle(), static_cast<uint32_t>(blob.size())) == 0 &&
+              writeChunks(db.handle(), blob) == 0;
+  } catch (...) {
+    written = false;
   }
-  writeChunks(db.handle(), out);
   db.close();
+  if (written) return InfoWrite::written;
+  deleteDatabase(kInfoDatabase, kCard);
+  return InfoWrite::removed;
+}
+
+}  // namespace
+
+// Runs when the library unloads, where nothing may throw. When the new contents cannot be
+// written after the old database was deleted, the old contents (loaded whole) are put back,
+// so a failing write-back never loses the handheld's picture list.
+void NameFlagList::writeBack() const {
+  if (!blob_) return;
+  InfoWrite result = InfoWrite::removed;
+  try {
+    result = writeInfoDatabase(writtenBackBlob(*blob_, created_));
+  } catch (...) {
+    result = InfoWrite::removed;
+  }
+  if (result != InfoWrite::removed) return;
+  try {
+    writeInfoDatabase(*blob_);
+  } catch (...) {
+    // Nothing more can be done while unloading.
+  }
 }
 
 uint8_t NameFlagList::flagFor(std::string_view name) const {

@@ -1,6 +1,7 @@
 // Desktop to handheld: every .bmp file of the sync folder becomes a picture database,
 // converted to what the handheld's capability record allows.
 #include <cstdio>
+#include <exception>
 #include <string>
 #include <utility>
 
@@ -36,6 +37,30 @@ void logBadFileName(const std::string& fileName) {
   logEntry(line);
 }
 
+// An integer thrown by the Sync Manager while a database is being filled would leave it
+// half-written once the handheld commits it; on the way out it is closed and deleted.
+class DeleteIfAbandoned {
+ public:
+  DeleteIfAbandoned(OpenDatabase& db, std::string name)
+      : db_(db), name_(std::move(name)), pending_(std::uncaught_exceptions()) {}
+  ~DeleteIfAbandoned() {
+    if (std::uncaught_exceptions() <= pending_) return;
+    try {
+      db_.close();
+      deleteDatabase(name_, kCard);
+    } catch (...) {
+      // The first error is the one that travels on.
+    }
+  }
+  DeleteIfAbandoned(const DeleteIfAbandoned&) = delete;
+  DeleteIfAbandoned& operator=(const DeleteIfAbandoned&) = delete;
+
+ private:
+  OpenDatabase& db_;
+  std::string name_;
+  int pending_;
+};
+
 // Creates the database; with overwrite an existing one of that name is replaced.
 // Returns the Sync Manager result, or nullopt when an existing database is to stay.
 std::optional<int32_t> create(SyncCreateParams& params, bool overwrite) {
@@ -67,6 +92,7 @@ void copyOne(const std::string& folder, const std::string& fileName, uint32_t cr
     return;
   }
   OpenDatabase db(params.handle);
+  DeleteIfAbandoned abandoned(db, *name);
 
   std::string path = pathInFolder(folder, fileName);
   std::optional<Bytes> bitmap = codec().encode(path, caps);

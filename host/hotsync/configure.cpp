@@ -209,8 +209,13 @@ int runConfigure(int argc, char** argv) {
   if (headless) {
     std::string script;
     for (const std::string& line : request.script) script += line + "\n";
+#if defined(_WIN32)
+    ::_putenv_s(ui::kDialogScriptVariable, script.c_str());
+  } else if (false) {  // Windows always has its desktop
+#else
     ::setenv(ui::kDialogScriptVariable, script.c_str(), 1);
   } else if (!std::getenv(ui::kDialogScriptVariable) && !std::getenv("DISPLAY")) {
+#endif
     std::fprintf(stderr, "lumora-hotsync configure: no display: nothing changes without --set\n");
   }
 

@@ -17,6 +17,31 @@ void appendEscaped(std::string& out, unsigned char c) {
   out += kHex[c & 0x0F];
 }
 
+#if defined(_WIN32)
+// Windows opens a device instead of a file for CON, PRN, AUX, NUL, COM1-9 and LPT1-9,
+// whatever the extension; such a name gets its first letter escaped there.
+bool isWindowsDeviceName(std::string_view escaped) {
+  std::string stem(escaped.substr(0, escaped.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) &&
+         stem[3] >= '1' && stem[3] <= '9';
+}
+
+#endif
+
+std::string safeOnThisHost(std::string escaped) {
+#if defined(_WIN32)
+  if (isWindowsDeviceName(escaped)) {
+    std::string out;
+    appendEscaped(out, static_cast<unsigned char>(escaped[0]));
+    return out + escaped.substr(1);
+  }
+#endif
+  return escaped;
+}
+
 }  // namespace
 
 std::optional<std::string> nameFromField(const char* field, size_t fieldSize) {
@@ -51,7 +76,7 @@ std::string escapeName(std::string_view name) {
 }
 
 std::string databaseFileName(std::string_view dbName) {
-  return escapeName(dbName) + ".pdb";
+  return safeOnThisHost(escapeName(dbName)) + ".pdb";
 }
 
 std::optional<std::string> userFolderName(std::string_view userName) {
@@ -62,7 +87,7 @@ std::optional<std::string> userFolderName(std::string_view userName) {
     appendEscaped(out, '.');
     userName.remove_prefix(1);
   }
-  return out + escapeName(userName);
+  return safeOnThisHost(out + escapeName(userName));
 }
 
 }  // namespace lumora::hotsync

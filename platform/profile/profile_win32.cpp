@@ -40,8 +40,7 @@ size_t getString(std::string_view section, std::string_view key, std::string_vie
   if (!buffer || capacity == 0) return 0;
   const std::string s(section), k(key), f(fallback), file = windowsName(fileName);
   DWORD size = capacity > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<DWORD>(capacity);
-  return ::GetPrivateProfileStringA(s.c_str(), k.c_str(), f.c_str(), buffer, size,
-                                    file.c_str());
+  return ::GetPrivateProfileStringA(s.c_str(), k.c_str(), f.c_str(), buffer, size, file.c_str());
 }
 
 unsigned int getInt(std::string_view section, std::string_view key, int fallback,

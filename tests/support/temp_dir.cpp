@@ -4,15 +4,32 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace lumora::test {
 
+#if defined(_WIN32)
+TempDir::TempDir() {
+  std::random_device random;
+  for (int attempt = 0; attempt < 32; ++attempt) {
+    auto candidate =
+        std::filesystem::temp_directory_path() / ("lumora-test-" + std::to_string(random()));
+    std::error_code ec;
+    if (std::filesystem::create_directory(candidate, ec)) {
+      path_ = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder");
+}
+#else
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "lumora-test-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }
+#endif
 
 TempDir::~TempDir() {
   std::error_code ec;
@@ -25,14 +42,23 @@ ScopedEnv::ScopedEnv(std::string name, const std::string& value) : name_(std::mo
   const char* old = std::getenv(name_.c_str());
   had_ = old != nullptr;
   if (had_) old_ = old;
+#if defined(_WIN32)
+  _putenv_s(name_.c_str(), value.c_str());
+#else
   setenv(name_.c_str(), value.c_str(), 1);
+#endif
 }
 
 ScopedEnv::~ScopedEnv() {
+#if defined(_WIN32)
+  // An empty value removes the variable.
+  _putenv_s(name_.c_str(), had_ ? old_.c_str() : "");
+#else
   if (had_)
     setenv(name_.c_str(), old_.c_str(), 1);
   else
     unsetenv(name_.c_str());
+#endif
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

@@ -11,7 +11,7 @@ int32_t queueFile(std::string_view userName, std::string_view filePath) {
   auto folder = userInstallFolder(userName);
   if (!folder || filePath.empty()) return SYNC_ERR_BAD_ARG;
   std::string source = paths::toHostPath(filePath);
-  auto slash = source.rfind('/');
+  auto slash = source.find_last_of("\\/");
   std::string base = slash == std::string::npos ? source : source.substr(slash + 1);
   // Hidden names are how the queue marks its temporary files; they would never install.
   if (base.empty() || base.front() == '.') return SYNC_ERR_BAD_ARG;

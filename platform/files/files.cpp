@@ -10,7 +10,19 @@ char fold(char c) {
   return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 }
 
+FileSystem* current = nullptr;  // a test's file system, or none
+
 }  // namespace
+
+FileSystem& fileSystem() {
+  return current ? *current : hostFileSystem();
+}
+
+FileSystem* setFileSystem(FileSystem* fs) {
+  FileSystem* previous = current;
+  current = fs;
+  return previous;
+}
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {
   if (pattern == "*.*" || pattern == "*") return true;

@@ -196,23 +196,11 @@ class HostFileSystem final : public FileSystem {
   std::minstd_rand rng_{static_cast<unsigned>(::getpid())};
 };
 
-FileSystem* current = nullptr;
-
 }  // namespace
 
 FileSystem& hostFileSystem() {
   static HostFileSystem fs;
   return fs;
-}
-
-FileSystem& fileSystem() {
-  return current ? *current : hostFileSystem();
-}
-
-FileSystem* setFileSystem(FileSystem* fs) {
-  FileSystem* previous = current;
-  current = fs;
-  return previous;
 }
 
 }  // namespace lumora::files

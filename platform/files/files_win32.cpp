@@ -197,23 +197,11 @@ class HostFileSystem final : public FileSystem {
   std::string tempFolder() override { return paths::tempFolder(); }
 };
 
-FileSystem* current = nullptr;
-
 }  // namespace
 
 FileSystem& hostFileSystem() {
   static HostFileSystem fs;
   return fs;
-}
-
-FileSystem& fileSystem() {
-  return current ? *current : hostFileSystem();
-}
-
-FileSystem* setFileSystem(FileSystem* fs) {
-  FileSystem* previous = current;
-  current = fs;
-  return previous;
 }
 
 }  // namespace lumora::files

@@ -1,4 +1,5 @@
 // Portable parts of the files seam.
+#include <algorithm>
 #include <cctype>
 
 #include "platform/files/files.h"
@@ -44,6 +45,16 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+void sortNames(std::vector<std::string>& names) {
+  auto upper = [](char c) { return std::toupper(static_cast<unsigned char>(c)); };
+  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i)
+      if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]);
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+  });
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(std::string_view path, uint64_t maxBytes) {

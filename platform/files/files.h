@@ -42,6 +42,7 @@ class FileSystem {
   // Names (without folder) of the entries matching a Windows pattern such as
   // "C:\Lumdex\*.bmp"; wildcards only in the last component, matched case-insensitively;
   // "*.*" matches every entry. Empty when nothing matches or the folder is missing.
+  // Sorted with sortNames, whatever order the folder keeps them in.
   virtual std::vector<std::string> find(std::string_view pattern) = 0;
   // True when path names an existing regular file that can be opened for reading.
   virtual bool existsForRead(std::string_view path) = 0;
@@ -68,5 +69,9 @@ std::optional<std::vector<uint8_t>> readWholeFile(std::string_view path, uint64_
 
 // Windows-style name matching ('*' and '?', case-insensitive ASCII).
 bool matchesPattern(std::string_view name, std::string_view pattern);
+
+// Sorts names as an NTFS folder lists them: by upper-cased ASCII, then by bytes. A sync then
+// handles new pictures in the same order on every host and file system.
+void sortNames(std::vector<std::string>& names);
 
 }  // namespace lumora::files

@@ -134,6 +134,7 @@ class HostFileSystem final : public FileSystem {
       if (matchesPattern(name, mask)) names.push_back(name);
     }
     ::closedir(dir);
+    sortNames(names);
     return names;
   }
 

@@ -131,6 +131,7 @@ class HostFileSystem final : public FileSystem {
       std::string name = data.cFileName;
       if (matchesPattern(name, mask)) names.push_back(name);
     } while (::FindNextFileA(search.get(), &data));
+    sortNames(names);
     return names;
   }
 

@@ -34,6 +34,15 @@ TEST(Pattern, MatchesLikeWindows) {
     EXPECT_EQ(matchesPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
 }
 
+TEST(Pattern, NamesSortAsAnNtfsFolderListsThem) {
+  std::vector<std::string> names{"b.bmp",  "Z.bmp",  "_x.bmp", "a.bmp", "A.bmp",
+                                 "ab.bmp", "a.bmpx", "10.bmp", "9.bmp"};
+  sortNames(names);
+  // Upper-cased, '_' comes after the letters; names equal but for case keep byte order.
+  EXPECT_EQ(names, (std::vector<std::string>{"10.bmp", "9.bmp", "A.bmp", "a.bmp", "a.bmpx",
+                                             "ab.bmp", "b.bmp", "Z.bmp", "_x.bmp"}));
+}
+
 TEST(Paths, MapWindowsTextOntoHost) {
   test::ScopedEnv c{"LUMORA_DRIVE_C", "/srv/c"};
   EXPECT_EQ(paths::toHostPath("C:\\Lumdex\\a.bmp"), "/srv/c/Lumdex/a.bmp");
@@ -69,6 +78,14 @@ TEST_F(HostFiles, FindMatchesCaseInsensitivelyAndSeesDotsForStarDotStar) {
   EXPECT_EQ(sortedFind(dir.path() + "\\*.bmp"), (std::vector<std::string>{"B.BMP", "a.bmp"}));
   EXPECT_EQ(sortedFind(dir.path() + "\\*.*").size(), 5u);  // ".", "..", three files
   EXPECT_TRUE(sortedFind(dir.path() + "\\missing\\*.*").empty());
+}
+
+TEST_F(HostFiles, FindListsNamesInOrderWhateverOrderTheFolderKeeps) {
+  std::vector<std::string> expected;
+  for (int i = 0; i < 40; ++i) expected.push_back("Pic " + std::to_string(100 + i) + ".bmp");
+  for (size_t i = 0; i < expected.size(); ++i)
+    test::writeText(dir.file(expected[(i * 17) % expected.size()]), "x");
+  EXPECT_EQ(fs.find(dir.path() + "\\*.bmp"), expected);
 }
 
 TEST_F(HostFiles, ExistsForReadOnlyForRegularFiles) {

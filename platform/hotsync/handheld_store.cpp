@@ -4,17 +4,17 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/hotsync/handheld_clock.h"
 #include "platform/hotsync/host_files.h"
 #include "platform/hotsync/names.h"
 
 namespace lumora::hotsync {
 namespace {
 
-constexpr uint32_t kSecondsFrom1904To1970 = 2082844800u;
 constexpr uint8_t kRecordFlagBits = 0xF0;
 constexpr uint8_t kCategoryBits = 0x0F;
 
-uint32_t palmNow() {
+uint32_t systemPalmTime() {
   return static_cast<uint32_t>(static_cast<uint64_t>(std::time(nullptr)) + kSecondsFrom1904To1970);
 }
 
@@ -40,8 +40,10 @@ uint32_t firstFreeUniqueId(const Database& db) {
 
 }  // namespace
 
-HandheldStore::HandheldStore(std::string folder, Logger log)
-    : folder_(std::move(folder)), log_(std::move(log)) {
+HandheldStore::HandheldStore(std::string folder, Logger log, Clock clock)
+    : folder_(std::move(folder)),
+      log_(std::move(log)),
+      clock_(clock ? std::move(clock) : Clock(systemPalmTime)) {
   scan();
 }
 
@@ -189,7 +191,7 @@ int32_t HandheldStore::create(const SyncCreateParams& params, uint8_t& handle) {
   db.name = *dbName;
   db.attributes = static_cast<uint16_t>(params.flags & ~uint32_t{kDbAttrOpen});
   db.version = params.version;
-  db.creationDate = db.modificationDate = palmNow();
+  db.creationDate = db.modificationDate = clock_();
   db.type = params.type;
   db.creator = params.creator;
   Handle state;
@@ -208,7 +210,7 @@ int32_t HandheldStore::create(const SyncCreateParams& params, uint8_t& handle) {
 bool HandheldStore::commit(Handle& h) {
   Entry& entry = entries_.at(h.name);
   Database& db = h.db;
-  db.modificationDate = palmNow();
+  db.modificationDate = clock_();
   if (!h.created) ++db.modificationNumber;
   db.uniqueIdSeed = std::max(db.uniqueIdSeed, h.nextUniqueId);
   if (db.uniqueIdSeed > kMaxUniqueId) db.uniqueIdSeed = h.nextUniqueId;

@@ -27,10 +27,13 @@ constexpr uint64_t kMaxDatabaseBytes = 64ull << 20;
 class HandheldStore {
  public:
   using Logger = std::function<void(const std::string& text)>;
+  // Seconds since 1904-01-01, the handheld's time, for the dates of written databases.
+  using Clock = std::function<uint32_t()>;
 
   // Reads every *.pdb file of folder. A file that cannot be read or parsed, or that holds
   // a name another file already holds, is skipped with one log line and never written.
-  HandheldStore(std::string folder, Logger log);
+  // Without a clock the dates come from the system time.
+  HandheldStore(std::string folder, Logger log, Clock clock = {});
   // Drops open handles without writing them, as a broken connection would.
   ~HandheldStore() = default;
   HandheldStore(const HandheldStore&) = delete;
@@ -96,6 +99,7 @@ class HandheldStore {
 
   std::string folder_;
   Logger log_;
+  Clock clock_;
   std::map<std::string, Entry> entries_;  // by database name: the order of searches
   std::set<std::string> keptFiles_;       // files skipped when reading: never written
   std::map<uint8_t, Handle> handles_;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/hotsync/handheld_clock.h"
 #include "platform/hotsync/host_files.h"
 #include "platform/hotsync/hotsync_host.h"
 #include "platform/hotsync/install_queue.h"
@@ -38,6 +39,20 @@ void armFaultsFromEnvironment(Session& s) {
             "\" of LUMORA_HOTSYNC_FAULTS (expected Op:nth:code[:throw]).");
 }
 
+// LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into databases, so
+// that syncs on two machines can be compared byte for byte.
+lumora::hotsync::HandheldStore::Clock clockFromEnvironment() {
+  const char* text = std::getenv("LUMORA_HANDHELD_TIME");
+  if (!text || !*text) return {};
+  auto fixed = lumora::hotsync::palmTimeFromUnixText(text);
+  if (!fixed) {
+    logLine(std::string("HotSync: ignored LUMORA_HANDHELD_TIME \"") + text +
+            "\" (expected seconds since 1970).");
+    return {};
+  }
+  return [time = *fixed] { return time; };
+}
+
 }  // namespace
 
 extern "C" {
@@ -53,7 +68,7 @@ HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
   s.user = userName;
   s.log.setFile(*logFile);
   armFaultsFromEnvironment(s);
-  s.store.emplace(handheldDir, logLine);
+  s.store.emplace(handheldDir, logLine, clockFromEnvironment());
   return SYNC_OK;
 }
 

@@ -484,6 +484,30 @@ TEST_F(Store, NullPointersAreRefused) {
   EXPECT_EQ(SyncTrace(nullptr), SYNC_ERR_BAD_ARG);
 }
 
+TEST_F(Store, AFixedHandheldTimeDatesWrittenDatabases) {
+  constexpr uint32_t kPalm = 1765000000u + 2082844800u;
+  {
+    lumora::test::ScopedEnv time("LUMORA_HANDHELD_TIME", "1765000000");
+    reconnect();
+    makeDb("Fixed", {{1}});
+  }
+  EXPECT_EQ(onDisk("Fixed.pdb").creationDate, kPalm);
+  EXPECT_EQ(onDisk("Fixed.pdb").modificationDate, kPalm);
+
+  lumora::test::ScopedEnv time("LUMORA_HANDHELD_TIME", "soon");
+  reconnect();
+  uint8_t h = 0;
+  ASSERT_EQ(SyncOpenDb("Fixed", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  EXPECT_EQ(append(h, {2}), 0);
+  EXPECT_EQ(SyncCloseDb(h), 0);
+  Database changed = onDisk("Fixed.pdb");
+  EXPECT_EQ(changed.creationDate, kPalm);
+  EXPECT_GT(changed.modificationDate, kPalm);  // the system time, later than the fixed one
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().text,
+            "HotSync: ignored LUMORA_HANDHELD_TIME \"soon\" (expected seconds since 1970).");
+}
+
 TEST(WordConversion, HandheldOrderIsBigEndian) {
   uint16_t w = SyncHostToHHWord(0x0140);
   uint32_t d = SyncHostToHHDWord(0x00020000);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/hotsync/fault_injector.h"
+#include "platform/hotsync/handheld_clock.h"
 #include "platform/hotsync/hotsync_log.h"
 #include "platform/hotsync/names.h"
 
@@ -66,6 +67,25 @@ TEST(FaultList, ReadsEntriesAndReportsBadOnes) {
             (std::vector<std::string>{"bad", "SyncOpenDb:x:1", "SyncCloseDb:1:2:maybe"}));
   EXPECT_EQ(parseFaultList("SyncOpenDb:1:0x10004403").faults.at(0).code,
             static_cast<int32_t>(0x10004403));
+}
+
+TEST(HandheldClock, ReadsUnixSecondsThatTheDateFieldCanHold) {
+  struct Case {
+    std::string text;
+    std::optional<uint32_t> palm;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"0", kSecondsFrom1904To1970},
+           {"1765000000", 1765000000u + kSecondsFrom1904To1970},
+           {"2212122495", UINT32_MAX},  // 2106-02-07, the last second of the field
+           {"2212122496", std::nullopt},
+           {"99999999999", std::nullopt},
+           {"", std::nullopt},
+           {"-1", std::nullopt},
+           {"12 ", std::nullopt},
+           {"0x10", std::nullopt},
+       })
+    EXPECT_EQ(palmTimeFromUnixText(c.text), c.palm) << '"' << c.text << '"';
 }
 
 TEST(FaultInjector, CountsFromTheMomentOfArming) {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumora::host {
 
@@ -14,5 +15,9 @@ std::string hostLibraryName(std::string_view windowsName);
 
 // The full path of the library, or an empty string when it is nowhere to be found.
 std::string resolveLibrary(std::string_view windowsName);
+
+// The folders of a search list such as $LUMORA_LIBRARY_PATH (which may be unset), empty
+// entries dropped.
+std::vector<std::string> splitSearchList(const char* list, char separator);
 
 }  // namespace lumora::host

@@ -38,19 +38,7 @@ std::string resolveLibrary(std::string_view windowsName) {
     return isFile(path) ? path : std::string();
   }
   std::string file = hostLibraryName(windowsName);
-  std::vector<std::string> folders;
-  if (const char* env = std::getenv("LUMORA_LIBRARY_PATH")) {
-    std::string list = env;
-    size_t start = 0;
-    while (start <= list.size()) {
-      size_t end = list.find(';', start);
-      std::string part =
-          list.substr(start, end == std::string::npos ? std::string::npos : end - start);
-      if (!part.empty()) folders.push_back(part);
-      if (end == std::string::npos) break;
-      start = end + 1;
-    }
-  }
+  std::vector<std::string> folders = splitSearchList(std::getenv("LUMORA_LIBRARY_PATH"), ';');
   folders.push_back(programFolder());
   for (const std::string& folder : folders) {
     std::string candidate = folder + "\\" + file;

@@ -174,23 +174,11 @@ class HostLauncher final : public Launcher {
   }
 };
 
-Launcher* current = nullptr;
-
 }  // namespace
 
 Launcher& hostLauncher() {
   static HostLauncher l;
   return l;
-}
-
-Launcher& launcher() {
-  return current ? *current : hostLauncher();
-}
-
-Launcher* setLauncher(Launcher* l) {
-  Launcher* previous = current;
-  current = l;
-  return previous;
 }
 
 }  // namespace lumora::process

@@ -107,23 +107,11 @@ class HostRegistry final : public Registry {
   int32_t lastError() override { return kErrorSuccess; }
 };
 
-Registry* current = nullptr;
-
 }  // namespace
 
 Registry& hostRegistry() {
   static HostRegistry r;
   return r;
-}
-
-Registry& registry() {
-  return current ? *current : hostRegistry();
-}
-
-Registry* setRegistry(Registry* r) {
-  Registry* previous = current;
-  current = r;
-  return previous;
 }
 
 }  // namespace lumora::registry

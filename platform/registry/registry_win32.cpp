@@ -60,23 +60,11 @@ class HostRegistry final : public Registry {
   }
 };
 
-Registry* current = nullptr;
-
 }  // namespace
 
 Registry& hostRegistry() {
   static HostRegistry r;
   return r;
-}
-
-Registry& registry() {
-  return current ? *current : hostRegistry();
-}
-
-Registry* setRegistry(Registry* r) {
-  Registry* previous = current;
-  current = r;
-  return previous;
 }
 
 }  // namespace lumora::registry

@@ -8,7 +8,8 @@
 
 namespace lumora::ui {
 
-// "file://" and the percent-encoded host path, then "#context-N".
+// "file://" and the percent-encoded host path (a Windows path with forward slashes),
+// then "#context-N".
 std::string helpUrl(std::string_view hostPath, uint32_t context);
 
 // Starts the desktop's opener ($LUMORA_HELP_OPENER, else xdg-open) on helpUrl without

@@ -11,24 +11,6 @@ extern char** environ;
 
 namespace lumora::ui {
 
-std::string helpUrl(std::string_view hostPath, uint32_t context) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (char ch : hostPath) {
-    auto c = static_cast<unsigned char>(ch);
-    bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                 c == '/' || c == '-' || c == '_' || c == '.' || c == '~';
-    if (plain) {
-      url += ch;
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 0xF];
-    }
-  }
-  return url + "#context-" + std::to_string(context);
-}
-
 bool openHelpPage(std::string_view hostPath, uint32_t context) {
   if (!files::fileSystem().existsForRead(hostPath)) return false;
   const char* opener = std::getenv("LUMORA_HELP_OPENER");

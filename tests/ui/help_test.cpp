@@ -23,6 +23,9 @@ TEST(HelpUrl, EncodesThePathAndNamesTheContext) {
       {"/opt/lumora/hotsync.html", 131471, "file:///opt/lumora/hotsync.html#context-131471"},
       {"/a b/c#d?e%f.html", 1, "file:///a%20b/c%23d%3Fe%25f.html#context-1"},
       {"/x/\xC3\xA9.html", 0, "file:///x/%C3%A9.html#context-0"},
+      {"/a:b\\c.html", 2, "file:///a%3Ab%5Cc.html#context-2"},
+      {"C:\\Program Files\\Lumora\\hotsync.html", 5,
+       "file:///C:/Program%20Files/Lumora/hotsync.html#context-5"},
   };
   for (const Case& c : cases) EXPECT_EQ(helpUrl(c.path, c.context), c.url);
 }

@@ -54,22 +54,6 @@ void BM_InstallerConvertAndQueue(benchmark::State& state) {
 }
 BENCHMARK(BM_InstallerConvertAndQueue)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-class MemoryInput final : public lumora::files::InputFile {
- public:
-  explicit MemoryInput(const std::vector<uint8_t>& b) : bytes_(b) {}
-  uint64_t size() override { return bytes_.size(); }
-  std::optional<size_t> read(uint8_t* into, size_t count) override {
-    size_t n = std::min(count, bytes_.size() - at_);
-    std::memcpy(into, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  const std::vector<uint8_t>& bytes_;
-  size_t at_ = 0;
-};
-
 class CountingOutput final : public lumora::files::OutputFile {
  public:
   size_t written = 0;
@@ -84,7 +68,7 @@ void BM_WriterOverMemory(benchmark::State& state) {
   std::vector<uint8_t> font(kFontSize, 0x5A);
   const auto name = lumora::fonts::nameField("bench.ttf");
   for (auto _ : state) {
-    MemoryInput in(font);
+    lumora::files::MemoryInput in(font);
     CountingOutput out;
     lumora::fonts::writeFontDatabase(lumora::fonts::Variant::installer, name, font.size(), in, out);
     benchmark::DoNotOptimize(out.written);

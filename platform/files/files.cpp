@@ -1,6 +1,7 @@
 // Portable parts of the files seam.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "platform/files/files.h"
 
@@ -45,6 +46,13 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
   }
   while (p < pattern.size() && pattern[p] == '*') ++p;
   return p == pattern.size();
+}
+
+std::optional<size_t> MemoryInput::read(uint8_t* into, size_t count) {
+  size_t n = std::min(count, bytes_.size() - at_);
+  if (n > 0) std::memcpy(into, bytes_.data() + at_, n);
+  at_ += n;
+  return n;
 }
 
 void sortNames(std::vector<std::string>& names) {

@@ -21,6 +21,19 @@ class InputFile {
   virtual std::optional<size_t> read(uint8_t* into, size_t count) = 0;
 };
 
+// Reads bytes held in memory (not copied: they must outlive it), where a caller wants an
+// InputFile without a file.
+class MemoryInput final : public InputFile {
+ public:
+  explicit MemoryInput(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  uint64_t size() override { return bytes_.size(); }
+  std::optional<size_t> read(uint8_t* into, size_t count) override;
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  size_t at_ = 0;
+};
+
 // A file being written. Bytes go to a temporary file beside the target; commit() moves it
 // into place. Destroying an uncommitted OutputFile removes the temporary file, so a failed
 // write never leaves a half-written target and never harms an existing one.

@@ -14,22 +14,6 @@ namespace {
 using test::fontBytes;
 using test::parseDatabase;
 
-class MemoryInput final : public files::InputFile {
- public:
-  explicit MemoryInput(const Bytes& bytes) : bytes_(bytes) {}
-  uint64_t size() override { return bytes_.size(); }
-  std::optional<size_t> read(uint8_t* into, size_t count) override {
-    size_t n = std::min(count, bytes_.size() - at_);
-    std::memcpy(into, bytes_.data() + at_, n);
-    at_ += n;
-    return n;
-  }
-
- private:
-  const Bytes& bytes_;
-  size_t at_ = 0;
-};
-
 class MemoryOutput final : public files::OutputFile {
  public:
   Bytes bytes;
@@ -41,7 +25,7 @@ class MemoryOutput final : public files::OutputFile {
 };
 
 Bytes convert(Variant variant, const Bytes& font, std::string_view name = "x.ttf") {
-  MemoryInput in(font);
+  files::MemoryInput in(font);
   MemoryOutput out;
   EXPECT_EQ(writeFontDatabase(variant, nameField(name), font.size(), in, out), WriteStatus::ok);
   return out.bytes;
@@ -165,7 +149,7 @@ TEST(FontDatabase, SizeLimitsKeepCountAndOffsetsInTheirFields) {
 
 TEST(FontDatabase, RefusesWhatDoesNotFitBeforeWritingAnything) {
   Bytes font;
-  MemoryInput in(font);
+  files::MemoryInput in(font);
   MemoryOutput out;
   EXPECT_EQ(writeFontDatabase(Variant::conduit, nameField("x"), kConduitMaxFontSize + 1, in, out),
             WriteStatus::tooLarge);
@@ -174,7 +158,7 @@ TEST(FontDatabase, RefusesWhatDoesNotFitBeforeWritingAnything) {
 
 TEST(FontDatabase, AFontShorterThanItsSizeIsAShortRead) {
   const Bytes font = fontBytes(5000);
-  MemoryInput in(font);
+  files::MemoryInput in(font);
   MemoryOutput out;
   EXPECT_EQ(writeFontDatabase(Variant::installer, nameField("x"), 6000, in, out),
             WriteStatus::shortRead);

@@ -2,7 +2,7 @@
 
 #include "common/bytes.h"
 #include "conduit/transfers.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::conduit {
 namespace {

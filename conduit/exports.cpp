@@ -7,7 +7,7 @@
 #include "conduit/dispatch.h"
 #include "conduit/resources/strings.h"
 #include "conduit/settings.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::conduit {
 namespace {

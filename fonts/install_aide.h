@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::fonts {
 

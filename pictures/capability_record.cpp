@@ -7,7 +7,7 @@
 #include "conduit/settings.h"
 #include "pictures/handheld_db.h"
 #include "pictures/log.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 

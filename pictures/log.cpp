@@ -1,6 +1,6 @@
 #include "pictures/log.h"
 
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 

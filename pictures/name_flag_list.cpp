@@ -6,7 +6,7 @@
 #include "pictures/handheld_db.h"
 #include "pictures/log.h"
 #include "pictures/picture_database.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 namespace {

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "common/bytes.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 

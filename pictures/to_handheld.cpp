@@ -15,7 +15,7 @@
 #include "pictures/picture_names.h"
 #include "pictures/sync_folder.h"
 #include "platform/files/files.h"
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 namespace {

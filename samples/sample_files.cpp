@@ -1,6 +1,6 @@
 #include "samples/sample_files.h"
 
-#include "platform/hotsync/names.h"
+#include "hotsync/store/names.h"
 
 #include <algorithm>
 #include <cctype>

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumora::test {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "conduit/exports.h"
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumora::conduit {

@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "samples/sample_files.h"
 #include "tests/support/temp_dir.h"
 

@@ -5,7 +5,7 @@
 
 #include <iostream>
 
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 #include "tests/hardening/sync_scene.h"
 
 namespace lumora::hardening {

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <set>
 
-#include "platform/hotsync/pdb_file.h"
+#include "hotsync/store/pdb_file.h"
 #include "samples/sample_files.h"
 #include "tests/hardening/sync_scene.h"
 

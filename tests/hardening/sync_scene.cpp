@@ -2,8 +2,8 @@
 
 #include "conduit/exports.h"
 #include "pictures/name_flag_list.h"
-#include "platform/hotsync/hotsync_host.h"
-#include "platform/hotsync/pdb_file.h"
+#include "hotsync/api/hotsync_host.h"
+#include "hotsync/store/pdb_file.h"
 #include "platform/picture/picture.h"
 
 namespace lumora::hardening {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conduit/settings.h"
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "tests/pictures/handheld_fixture.h"
 
 namespace lumora::pictures {

@@ -7,7 +7,7 @@
 #include "pictures/codec.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 
 namespace lumora::test {
 

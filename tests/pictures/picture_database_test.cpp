@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "pictures/handheld_db.h"
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "tests/pictures/handheld_fixture.h"
 
 namespace lumora::pictures {

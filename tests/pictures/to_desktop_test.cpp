@@ -6,7 +6,7 @@
 #include "conduit/transfers.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "platform/hotsync/hotsync_host.h"
+#include "hotsync/api/hotsync_host.h"
 #include "tests/pictures/fake_codec.h"
 #include "tests/pictures/handheld_fixture.h"
 

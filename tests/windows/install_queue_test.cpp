@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/hotsync/hotsync.h"
+#include "hotsync/api/hotsync.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumora {

@@ -1,0 +1,132 @@
+// The host's side: connecting a handheld, installing the queue, observers and faults.
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "hotsync/store/handheld_clock.h"
+#include "hotsync/store/host_files.h"
+#include "hotsync/api/hotsync_host.h"
+#include "hotsync/api/install_queue.h"
+#include "hotsync/api/session.h"
+#include "hotsync/api/user_paths.h"
+
+using lumora::hotsync::Call;
+using lumora::hotsync::Session;
+
+namespace {
+
+constexpr int32_t kLogActivity = -1;
+
+void logLine(const std::string& text) {
+  lumora::hotsync::session().log.add(text, kLogActivity);
+}
+
+int32_t disconnect(Session& s) {
+  if (!s.store) return SYNC_ERR_NOT_CONNECTED;
+  bool written = s.store->closeAll();
+  s.store.reset();
+  s.user.clear();
+  s.log.setFile({});
+  return written ? SYNC_OK : SYNC_ERR_STORAGE;
+}
+
+void armFaultsFromEnvironment(Session& s) {
+  const char* list = std::getenv("LUMORA_HOTSYNC_FAULTS");
+  auto parsed = lumora::hotsync::parseFaultList(list ? list : "");
+  s.faults.armFromEnvironment(parsed.faults);
+  for (const std::string& entry : parsed.rejected)
+    logLine("HotSync: ignored the fault \"" + entry +
+            "\" of LUMORA_HOTSYNC_FAULTS (expected Op:nth:code[:throw]).");
+}
+
+// LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into databases, so
+// that syncs on two machines can be compared byte for byte.
+lumora::hotsync::HandheldStore::Clock clockFromEnvironment() {
+  const char* text = std::getenv("LUMORA_HANDHELD_TIME");
+  if (!text || !*text) return {};
+  auto fixed = lumora::hotsync::palmTimeFromUnixText(text);
+  if (!fixed) {
+    logLine(std::string("HotSync: ignored LUMORA_HANDHELD_TIME \"") + text +
+            "\" (expected seconds since 1970).");
+    return {};
+  }
+  return [time = *fixed] { return time; };
+}
+
+}  // namespace
+
+extern "C" {
+
+HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
+  Call call;
+  if (!handheldDir || !userName) return SYNC_ERR_BAD_ARG;
+  auto logFile = lumora::hotsync::userLogFile(userName);
+  if (!logFile) return SYNC_ERR_BAD_ARG;
+  Session& s = call.s;
+  if (s.store) disconnect(s);
+  if (!lumora::hotsync::hostfs::isFolder(handheldDir)) return SYNC_ERR_NOT_FOUND;
+  s.user = userName;
+  s.log.setFile(*logFile);
+  armFaultsFromEnvironment(s);
+  s.store.emplace(handheldDir, logLine, clockFromEnvironment());
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t HsDisconnect(void) {
+  Call call;
+  return disconnect(call.s);
+}
+
+HOTSYNC_API int32_t HsIsConnected(void) {
+  Call call;
+  return call.s.store ? 1 : 0;
+}
+
+HOTSYNC_API int32_t HsInstallQueued(const char* userName, HsRejectFn reject, void* context) {
+  Call call;
+  if (!call.s.store || !userName) return -1;
+  return lumora::hotsync::installQueued(userName, *call.s.store,
+                                        [&](const std::string& file, const std::string& reason) {
+                                          if (reject) reject(file.c_str(), reason.c_str(), context);
+                                        });
+}
+
+HOTSYNC_API int32_t HsUserFolder(const char* userName, char* buffer, uint32_t capacity) {
+  Call call;
+  if (!userName || !buffer || capacity == 0) return SYNC_ERR_BAD_ARG;
+  buffer[0] = '\0';
+  auto folder = lumora::hotsync::userFolder(userName);
+  if (!folder) return SYNC_ERR_BAD_ARG;
+  if (folder->size() >= capacity) return SYNC_ERR_TOO_LARGE;
+  std::memcpy(buffer, folder->c_str(), folder->size() + 1);
+  return SYNC_OK;
+}
+
+HOTSYNC_API void HsSetLogObserver(HsLogObserver observer, void* context) {
+  Call call;
+  call.s.log.setObserver(observer, context);
+}
+
+HOTSYNC_API void HsSetTraceObserver(HsLogObserver observer, void* context) {
+  Call call;
+  call.s.trace = observer;
+  call.s.traceContext = context;
+}
+
+HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_t throwInteger) {
+  Call call;
+  if (!op) return;
+  call.s.faults.arm({op, nth, code, throwInteger != 0});
+}
+
+HOTSYNC_API void HsResetFaults(void) {
+  Call call;
+  call.s.faults.reset();
+}
+
+HOTSYNC_API int32_t HsCallCount(const char* op) {
+  Call call;
+  return op ? call.s.faults.count(op) : call.s.faults.totalCount();
+}
+
+}  // extern "C"

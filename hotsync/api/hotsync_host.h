@@ -1,0 +1,68 @@
+/* The side of the HotSync stand-in that the host (lumora-hotsync) and tests use:
+ * connecting a simulated handheld, reading the registry and the queue, observing the
+ * log, and injecting faults. Not called by the conduit. */
+#ifndef LUMORA_HOTSYNC_API_HOTSYNC_HOST_H
+#define LUMORA_HOTSYNC_API_HOTSYNC_HOST_H
+
+#include "hotsync/api/hotsync.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Connects the handheld kept in directory handheldDir (host path) for HotSync user
+ * userName; the log goes to that user's log file. Databases that cannot be read are
+ * skipped with a log line naming the file. 0, or SYNC_ERR_NOT_FOUND when the directory
+ * does not exist, SYNC_ERR_BAD_ARG for a null argument or an empty user name (or one
+ * longer than 80 bytes). A connection already open is disconnected first. */
+HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName);
+/* Closes every open database (committing written ones) and disconnects. 0;
+ * SYNC_ERR_STORAGE when a database could not be written (it keeps its old file);
+ * SYNC_ERR_NOT_CONNECTED. A process that ends without disconnecting loses the changes of
+ * databases still open; their files stay as they were. */
+HOTSYNC_API int32_t HsDisconnect(void);
+HOTSYNC_API int32_t HsIsConnected(void);
+
+/* Installs every file queued for userName into the connected handheld and removes it
+ * from the queue. A file that is not a valid database stays queued and is reported
+ * through reject (file name, reason). Returns the number installed, or -1 when no
+ * handheld is connected. */
+typedef void (*HsRejectFn)(const char* fileName, const char* reason, void* context);
+HOTSYNC_API int32_t HsInstallQueued(const char* userName, HsRejectFn reject, void* context);
+
+/* The host folder of a HotSync user (Windows folder + "/HotSync/" + the user name with
+ * unsafe bytes escaped as %XX); it holds HotSync.log and the Install/ queue. 0;
+ * SYNC_ERR_BAD_ARG; SYNC_ERR_TOO_LARGE when it does not fit capacity. */
+HOTSYNC_API int32_t HsUserFolder(const char* userName, char* buffer, uint32_t capacity);
+
+/* Every log entry is passed to this observer as well as written to the log file of the
+ * connected user; with no user connected it reaches the observer only. */
+typedef void (*HsLogObserver)(const char* text, int32_t activity, void* context);
+HOTSYNC_API void HsSetLogObserver(HsLogObserver observer, void* context);
+/* Trace text of SyncTrace goes to this observer (default: dropped). */
+HOTSYNC_API void HsSetTraceObserver(HsLogObserver observer, void* context);
+
+/* Conduit registry queries: copy the registered value into buffer (capacity bytes);
+ * 0 (an empty value when the key is absent), or CM_ERR_NOT_REGISTERED. field is
+ * "library", "directory", "title" or "type"; SYNC_ERR_BAD_ARG for another or a null
+ * argument; SYNC_ERR_TOO_LARGE when the value was cut to fit. */
+HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, char* buffer,
+                                      uint32_t capacity);
+
+/* Fault injection: the nth call (counting from 1 after this call) of the named operation
+ * (the function name, e.g. "SyncWriteRecord") returns code, or, when throwInteger is
+ * non-zero, throws the int32_t code as a C++ exception. Several faults may be armed.
+ * The environment variable LUMORA_HOTSYNC_FAULTS="Op:nth:code[:throw],..." arms faults
+ * at HsConnect (each connect replaces the faults it armed before). An nth of 0 or less
+ * makes every later call fail. Every function of hotsync.h but the word conversions is
+ * counted and can be faulted. HsCallCount reports how many calls of an operation were
+ * made since the last HsResetFaults (all operations when op is null). */
+HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_t throwInteger);
+HOTSYNC_API void HsResetFaults(void);
+HOTSYNC_API int32_t HsCallCount(const char* op);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,28 @@
+#include "hotsync/api/session.h"
+
+#include <memory>
+
+namespace lumora::hotsync {
+
+Session& session() {
+  // Never destroyed: libraries unloaded at exit (the conduit writes back then) may still
+  // call in after this library's own statics would have gone.
+  static Session* const instance = std::make_unique<Session>().release();
+  return *instance;
+}
+
+Call::Call() : s(session()), lock_(s.mutex) {}
+
+Call::Call(const char* op) : Call() {
+  if (auto due = s.faults.onCall(op)) {
+    if (due->throwInteger) throw static_cast<int32_t>(due->code);
+    fault = due->code;
+  }
+}
+
+std::optional<int32_t> Call::notConnected() const {
+  if (s.store) return std::nullopt;
+  return SYNC_ERR_NOT_CONNECTED;
+}
+
+}  // namespace lumora::hotsync

@@ -1,0 +1,45 @@
+// The state behind the C API: one connection at a time, its log, observers and faults.
+// Every API call holds the session lock for its duration (callbacks may call back in).
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "hotsync/api/fault_injector.h"
+#include "hotsync/store/handheld_store.h"
+#include "hotsync/api/hotsync_host.h"
+#include "hotsync/api/hotsync_log.h"
+
+namespace lumora::hotsync {
+
+struct Session {
+  std::recursive_mutex mutex;
+  std::optional<HandheldStore> store;
+  std::string user;
+  HotSyncLog log;
+  HsLogObserver trace = nullptr;
+  void* traceContext = nullptr;
+  FaultInjector faults;
+};
+
+Session& session();
+
+// One call of an operation: takes the lock, counts the call and applies a fault that is
+// due (a thrown one leaves the constructor as an int32_t exception).
+class Call {
+ public:
+  explicit Call(const char* op);
+  // Host-side calls: the lock only, neither counted nor faulted.
+  Call();
+  Session& s;
+  std::optional<int32_t> fault;
+  // SYNC_ERR_NOT_CONNECTED when no handheld is connected, else nullopt.
+  std::optional<int32_t> notConnected() const;
+  HandheldStore& store() const { return *s.store; }
+
+ private:
+  std::unique_lock<std::recursive_mutex> lock_;
+};
+
+}  // namespace lumora::hotsync

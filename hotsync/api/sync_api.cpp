@@ -1,0 +1,119 @@
+// The Sync Manager functions over the connected handheld store.
+#include <bit>
+
+#include "hotsync/api/hotsync.h"
+#include "hotsync/api/session.h"
+
+using lumora::hotsync::Call;
+
+extern "C" {
+
+HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
+  Call call("SyncOpenDb");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
+  return call.store().open(name, card, mode, *outHandle);
+}
+
+HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
+  Call call("SyncCreateDb");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!params) return SYNC_ERR_BAD_ARG;
+  return call.store().create(*params, params->handle);
+}
+
+HOTSYNC_API int32_t SyncCloseDb(uint8_t handle) {
+  Call call("SyncCloseDb");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  return call.store().close(handle);
+}
+
+HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
+  Call call("SyncDeleteDb");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!name) return SYNC_ERR_BAD_ARG;
+  return call.store().remove(name, card);
+}
+
+HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
+  Call call("SyncReadRecordByIndex");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!info) return SYNC_ERR_BAD_ARG;
+  return call.store().readRecordByIndex(*info);
+}
+
+HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
+  Call call("SyncWriteRecord");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!info) return SYNC_ERR_BAD_ARG;
+  return call.store().writeRecord(*info);
+}
+
+HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncReadAppInfo");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!request) return SYNC_ERR_BAD_ARG;
+  return call.store().readAppInfo(handle, *request);
+}
+
+HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncWriteAppInfo");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!request) return SYNC_ERR_BAD_ARG;
+  return call.store().writeAppInfo(handle, *request);
+}
+
+// Trace text needs no handheld: it is delivered connected or not.
+HOTSYNC_API int32_t SyncTrace(const char* text) {
+  Call call("SyncTrace");
+  if (call.fault) return *call.fault;
+  if (!text) return SYNC_ERR_BAD_ARG;
+  if (call.s.trace) call.s.trace(text, 0, call.s.traceContext);
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncDbInfo* info) {
+  Call call("SyncFindDbByTypeCreator");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!search || !info) return SYNC_ERR_BAD_ARG;
+  return call.store().findByTypeCreator(*search, *info);
+}
+
+HOTSYNC_API int32_t SyncFindDbByName(SyncSearchName* search, SyncDbInfo* info) {
+  Call call("SyncFindDbByName");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!search || !info) return SYNC_ERR_BAD_ARG;
+  return call.store().findByName(*search, *info);
+}
+
+// The handheld is big-endian: the conversions swap on a little-endian host.
+HOTSYNC_API uint16_t SyncHostToHHWord(uint16_t value) {
+  if constexpr (std::endian::native == std::endian::big) return value;
+  return static_cast<uint16_t>((value >> 8) | (value << 8));
+}
+
+HOTSYNC_API uint32_t SyncHostToHHDWord(uint32_t value) {
+  if constexpr (std::endian::native == std::endian::big) return value;
+  return (value >> 24) | ((value >> 8) & 0x0000FF00u) | ((value << 8) & 0x00FF0000u) |
+         (value << 24);
+}
+
+HOTSYNC_API uint16_t SyncHHToHostWord(uint16_t value) {
+  return SyncHostToHHWord(value);
+}
+
+HOTSYNC_API uint32_t SyncHHToHostDWord(uint32_t value) {
+  return SyncHostToHHDWord(value);
+}
+
+}  // extern "C"

@@ -1,7 +1,7 @@
 #include "hotsync/api/conduit_registry.h"
 
-#include "hotsync/store/host_files.h"
 #include "hotsync/api/hotsync.h"
+#include "hotsync/store/host_files.h"
 #include "platform/profile/ini.h"
 
 namespace lumora::hotsync {

@@ -3,12 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "hotsync/store/handheld_clock.h"
-#include "hotsync/store/host_files.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/api/install_queue.h"
 #include "hotsync/api/session.h"
 #include "hotsync/api/user_paths.h"
+#include "hotsync/store/handheld_clock.h"
+#include "hotsync/store/handheld_store.h"
+#include "hotsync/store/host_files.h"
 
 using lumora::hotsync::Call;
 using lumora::hotsync::Session;
@@ -22,9 +23,9 @@ void logLine(const std::string& text) {
 }
 
 int32_t disconnect(Session& s) {
-  if (!s.store) return SYNC_ERR_NOT_CONNECTED;
-  bool written = s.store->closeAll();
-  s.store.reset();
+  if (!s.handheld) return SYNC_ERR_NOT_CONNECTED;
+  bool written = s.handheld->closeAll();
+  s.handheld.reset();
   s.user.clear();
   s.log.setFile({});
   return written ? SYNC_OK : SYNC_ERR_STORAGE;
@@ -63,12 +64,13 @@ HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
   auto logFile = lumora::hotsync::userLogFile(userName);
   if (!logFile) return SYNC_ERR_BAD_ARG;
   Session& s = call.s;
-  if (s.store) disconnect(s);
+  if (s.handheld) disconnect(s);
   if (!lumora::hotsync::hostfs::isFolder(handheldDir)) return SYNC_ERR_NOT_FOUND;
   s.user = userName;
   s.log.setFile(*logFile);
   armFaultsFromEnvironment(s);
-  s.store.emplace(handheldDir, logLine, clockFromEnvironment());
+  s.handheld = std::make_unique<lumora::hotsync::HandheldStore>(handheldDir, logLine,
+                                                                clockFromEnvironment());
   return SYNC_OK;
 }
 
@@ -79,13 +81,13 @@ HOTSYNC_API int32_t HsDisconnect(void) {
 
 HOTSYNC_API int32_t HsIsConnected(void) {
   Call call;
-  return call.s.store ? 1 : 0;
+  return call.s.handheld ? 1 : 0;
 }
 
 HOTSYNC_API int32_t HsInstallQueued(const char* userName, HsRejectFn reject, void* context) {
   Call call;
-  if (!call.s.store || !userName) return -1;
-  return lumora::hotsync::installQueued(userName, *call.s.store,
+  if (!call.s.handheld || !userName) return -1;
+  return lumora::hotsync::installQueued(userName, *call.s.handheld,
                                         [&](const std::string& file, const std::string& reason) {
                                           if (reject) reject(file.c_str(), reason.c_str(), context);
                                         });

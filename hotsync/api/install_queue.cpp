@@ -1,9 +1,10 @@
 #include "hotsync/api/install_queue.h"
 
-#include "platform/files/paths.h"
+#include "hotsync/api/handheld.h"
+#include "hotsync/api/user_paths.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
-#include "hotsync/api/user_paths.h"
+#include "platform/files/paths.h"
 
 namespace lumora::hotsync {
 
@@ -21,7 +22,7 @@ int32_t queueFile(std::string_view userName, std::string_view filePath) {
   return SYNC_OK;
 }
 
-int32_t installQueued(std::string_view userName, HandheldStore& store, const RejectFn& reject) {
+int32_t installQueued(std::string_view userName, Handheld& handheld, const RejectFn& reject) {
   auto folder = userInstallFolder(userName);
   if (!folder) return 0;
   auto names = hostfs::listFolder(*folder);
@@ -42,7 +43,7 @@ int32_t installQueued(std::string_view userName, HandheldStore& store, const Rej
       continue;
     }
     std::string reason;
-    if (store.install(std::move(*parsed.database), reason) != SYNC_OK) {
+    if (handheld.install(std::move(*parsed.database), reason) != SYNC_OK) {
       reject(name, reason);
       continue;
     }

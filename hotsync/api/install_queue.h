@@ -8,7 +8,7 @@
 
 namespace lumora::hotsync {
 
-class HandheldStore;
+class Handheld;
 
 // Copies the file (Windows path text or host path) into the user's queue under its own
 // base name, replacing a queued file of that name. 0; SYNC_ERR_BAD_ARG for an unusable
@@ -18,9 +18,9 @@ int32_t queueFile(std::string_view userName, std::string_view filePath);
 
 using RejectFn = std::function<void(const std::string& fileName, const std::string& reason)>;
 
-// Installs each queued file into store and removes it from the queue; a file that is no
+// Installs each queued file into the handheld and removes it from the queue; a file that is no
 // database, or that cannot be stored, stays queued and is passed to reject. Returns the
 // number installed.
-int32_t installQueued(std::string_view userName, HandheldStore& store, const RejectFn& reject);
+int32_t installQueued(std::string_view userName, Handheld& handheld, const RejectFn& reject);
 
 }  // namespace lumora::hotsync

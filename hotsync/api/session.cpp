@@ -21,7 +21,7 @@ Call::Call(const char* op) : Call() {
 }
 
 std::optional<int32_t> Call::notConnected() const {
-  if (s.store) return std::nullopt;
+  if (s.handheld) return std::nullopt;
   return SYNC_ERR_NOT_CONNECTED;
 }
 

@@ -2,12 +2,13 @@
 // Every API call holds the session lock for its duration (callbacks may call back in).
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "hotsync/api/fault_injector.h"
-#include "hotsync/store/handheld_store.h"
+#include "hotsync/api/handheld.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/api/hotsync_log.h"
 
@@ -15,7 +16,7 @@ namespace lumora::hotsync {
 
 struct Session {
   std::recursive_mutex mutex;
-  std::optional<HandheldStore> store;
+  std::unique_ptr<Handheld> handheld;
   std::string user;
   HotSyncLog log;
   HsLogObserver trace = nullptr;
@@ -36,7 +37,7 @@ class Call {
   std::optional<int32_t> fault;
   // SYNC_ERR_NOT_CONNECTED when no handheld is connected, else nullopt.
   std::optional<int32_t> notConnected() const;
-  HandheldStore& store() const { return *s.store; }
+  Handheld& handheld() const { return *s.handheld; }
 
  private:
   std::unique_lock<std::recursive_mutex> lock_;

@@ -1,4 +1,4 @@
-// The Sync Manager functions over the connected handheld store.
+// The Sync Manager functions over the connected handheld.
 #include <bit>
 
 #include "hotsync/api/hotsync.h"
@@ -13,7 +13,7 @@ HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandl
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
-  return call.store().open(name, card, mode, *outHandle);
+  return call.handheld().open(name, card, mode, *outHandle);
 }
 
 HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
@@ -21,14 +21,14 @@ HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!params) return SYNC_ERR_BAD_ARG;
-  return call.store().create(*params, params->handle);
+  return call.handheld().create(*params, params->handle);
 }
 
 HOTSYNC_API int32_t SyncCloseDb(uint8_t handle) {
   Call call("SyncCloseDb");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
-  return call.store().close(handle);
+  return call.handheld().close(handle);
 }
 
 HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
@@ -36,7 +36,7 @@ HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name) return SYNC_ERR_BAD_ARG;
-  return call.store().remove(name, card);
+  return call.handheld().remove(name, card);
 }
 
 HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
@@ -44,7 +44,7 @@ HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.store().readRecordByIndex(*info);
+  return call.handheld().readRecordByIndex(*info);
 }
 
 HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
@@ -52,7 +52,7 @@ HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.store().writeRecord(*info);
+  return call.handheld().writeRecord(*info);
 }
 
 HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
@@ -60,7 +60,7 @@ HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request)
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.store().readAppInfo(handle, *request);
+  return call.handheld().readAppInfo(handle, *request);
 }
 
 HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
@@ -68,7 +68,7 @@ HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.store().writeAppInfo(handle, *request);
+  return call.handheld().writeAppInfo(handle, *request);
 }
 
 // Trace text needs no handheld: it is delivered connected or not.
@@ -85,7 +85,7 @@ HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncD
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!search || !info) return SYNC_ERR_BAD_ARG;
-  return call.store().findByTypeCreator(*search, *info);
+  return call.handheld().findByTypeCreator(*search, *info);
 }
 
 HOTSYNC_API int32_t SyncFindDbByName(SyncSearchName* search, SyncDbInfo* info) {
@@ -93,7 +93,7 @@ HOTSYNC_API int32_t SyncFindDbByName(SyncSearchName* search, SyncDbInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!search || !info) return SYNC_ERR_BAD_ARG;
-  return call.store().findByName(*search, *info);
+  return call.handheld().findByName(*search, *info);
 }
 
 // The handheld is big-endian: the conversions swap on a little-endian host.

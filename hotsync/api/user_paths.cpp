@@ -1,7 +1,7 @@
 #include "hotsync/api/user_paths.h"
 
-#include "platform/files/paths.h"
 #include "hotsync/store/names.h"
+#include "platform/files/paths.h"
 
 namespace lumora::hotsync {
 

@@ -251,7 +251,7 @@ int32_t HandheldStore::remove(const char* name, int32_t card) {
   return SYNC_OK;
 }
 
-int32_t HandheldStore::readRecordByIndex(SyncRawRecordInfo& info) const {
+int32_t HandheldStore::readRecordByIndex(SyncRawRecordInfo& info) {
   const Handle* h = findHandle(info.handle);
   if (!h) return SYNC_ERR_BAD_ARG;
   if (!info.bytes && info.bufferCapacity > 0) return SYNC_ERR_BAD_ARG;
@@ -301,7 +301,7 @@ int32_t HandheldStore::writeRecord(SyncRawRecordInfo& info) {
   return SYNC_OK;
 }
 
-int32_t HandheldStore::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) const {
+int32_t HandheldStore::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) {
   const Handle* h = findHandle(handle);
   if (!h) return SYNC_ERR_BAD_ARG;
   if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
@@ -354,7 +354,7 @@ int32_t HandheldStore::findByTypeCreator(const SyncSearchTypeCreator& search, Sy
   return SYNC_ERR_NO_MORE;
 }
 
-int32_t HandheldStore::findByName(const SyncSearchName& search, SyncDbInfo& info) const {
+int32_t HandheldStore::findByName(const SyncSearchName& search, SyncDbInfo& info) {
   auto dbName = nameFromText(search.name);
   if (!dbName || search.card != 0) return SYNC_ERR_BAD_ARG;
   auto it = entries_.find(*dbName);

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "hotsync/api/handheld.h"
 #include "hotsync/api/hotsync.h"
 #include "hotsync/store/pdb_file.h"
 
@@ -24,7 +25,7 @@ constexpr uint32_t kMaxRecordSize = 65505;
 // Far above what a handheld holds; keeps a runaway writer from filling the disk.
 constexpr uint64_t kMaxDatabaseBytes = 64ull << 20;
 
-class HandheldStore {
+class HandheldStore final : public Handheld {
  public:
   using Logger = std::function<void(const std::string& text)>;
   // Seconds since 1904-01-01, the handheld's time, for the dates of written databases.
@@ -35,26 +36,26 @@ class HandheldStore {
   // Without a clock the dates come from the system time.
   HandheldStore(std::string folder, Logger log, Clock clock = {});
   // Drops open handles without writing them, as a broken connection would.
-  ~HandheldStore() = default;
+  ~HandheldStore() override = default;
   HandheldStore(const HandheldStore&) = delete;
   HandheldStore& operator=(const HandheldStore&) = delete;
 
-  int32_t open(const char* name, int32_t card, uint8_t mode, uint8_t& handle);
-  int32_t create(const SyncCreateParams& params, uint8_t& handle);
-  int32_t close(uint8_t handle);
-  int32_t remove(const char* name, int32_t card);
-  int32_t readRecordByIndex(SyncRawRecordInfo& info) const;
-  int32_t writeRecord(SyncRawRecordInfo& info);
-  int32_t readAppInfo(uint8_t handle, SyncAppInfoRequest& request) const;
-  int32_t writeAppInfo(uint8_t handle, const SyncAppInfoRequest& request);
-  int32_t findByTypeCreator(const SyncSearchTypeCreator& search, SyncDbInfo& info);
-  int32_t findByName(const SyncSearchName& search, SyncDbInfo& info) const;
+  int32_t open(const char* name, int32_t card, uint8_t mode, uint8_t& handle) override;
+  int32_t create(const SyncCreateParams& params, uint8_t& handle) override;
+  int32_t close(uint8_t handle) override;
+  int32_t remove(const char* name, int32_t card) override;
+  int32_t readRecordByIndex(SyncRawRecordInfo& info) override;
+  int32_t writeRecord(SyncRawRecordInfo& info) override;
+  int32_t readAppInfo(uint8_t handle, SyncAppInfoRequest& request) override;
+  int32_t writeAppInfo(uint8_t handle, const SyncAppInfoRequest& request) override;
+  int32_t findByTypeCreator(const SyncSearchTypeCreator& search, SyncDbInfo& info) override;
+  int32_t findByName(const SyncSearchName& search, SyncDbInfo& info) override;
 
   // Stores db, replacing a database of the same name. 0, or a code and a reason.
-  int32_t install(Database db, std::string& reason);
+  int32_t install(Database db, std::string& reason) override;
 
   // Closes every handle, writing the changed databases; false if one could not be written.
-  bool closeAll();
+  bool closeAll() override;
 
   const std::string& folder() const { return folder_; }
 

@@ -6,8 +6,8 @@
 #include <atomic>
 #include <string>
 
-#include "platform/files/win32_handle.h"
 #include "hotsync/store/host_files.h"
+#include "platform/files/win32_handle.h"
 
 namespace lumora::hotsync::hostfs {
 namespace {

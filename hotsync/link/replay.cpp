@@ -1,0 +1,242 @@
+#include "hotsync/link/replay.h"
+
+#include <cstdio>
+#include <functional>
+#include <optional>
+
+#include "hotsync/link/dlp_functions.h"
+#include "hotsync/link/dlp_packet.h"
+#include "hotsync/link/event_list.h"
+#include "hotsync/link/netsync.h"
+
+namespace lumora::link {
+namespace {
+
+// What a typed check says: the fields in short, or why the packet does not round-trip.
+struct Check {
+  bool ok = true;
+  std::string text;
+};
+
+// Re-encoding with the wrappers the packet used, so only the fields can differ.
+void keepWrappers(std::vector<Argument>& again, const std::vector<Argument>& original) {
+  if (again.size() != original.size()) return;
+  for (size_t i = 0; i < again.size(); ++i) again[i].wrapper = original[i].wrapper;
+}
+
+template <class T>
+Check checkRequest(const Request& request, ByteView bytes) {
+  auto typed = dlp::fromRequest<T>(request);
+  if (!typed) return {false, typed.error().message};
+  auto again = dlp::toRequest(*typed);
+  if (!again) return {false, again.error().message};
+  keepWrappers(again->args, request.args);
+  auto encoded = encodeRequest(*again);
+  if (!encoded) return {false, encoded.error().message};
+  if (*encoded != Bytes(bytes.begin(), bytes.end())) {
+    return {false, "fields re-encode to other bytes (" + typed->summary() + ")"};
+  }
+  return {true, typed->summary()};
+}
+
+template <class T>
+Check checkAnswer(const Response& response, ByteView bytes) {
+  auto typed = dlp::fromResponse<T>(response);
+  if (!typed) return {false, typed.error().message};
+  auto again = dlp::toResponse(*typed);
+  if (!again) return {false, again.error().message};
+  keepWrappers(again->args, response.args);
+  auto encoded = encodeResponse(*again);
+  if (!encoded) return {false, encoded.error().message};
+  if (*encoded != Bytes(bytes.begin(), bytes.end())) {
+    return {false, "fields re-encode to other bytes (" + typed->summary() + ")"};
+  }
+  return {true, typed->summary()};
+}
+
+struct TypedFunction {
+  uint8_t id;
+  Check (*request)(const Request&, ByteView);
+  Check (*answer)(const Response&, ByteView);
+};
+
+constexpr TypedFunction kTyped[] = {
+    {dlp::kReadUserInfo, checkRequest<dlp::ReadUserInfoRequest>, checkAnswer<dlp::UserInfo>},
+    {dlp::kWriteUserInfo, checkRequest<dlp::WriteUserInfoRequest>,
+     checkAnswer<dlp::WriteUserInfoAnswer>},
+    {dlp::kReadSysInfo, checkRequest<dlp::ReadSysInfoRequest>, checkAnswer<dlp::SysInfo>},
+    {dlp::kReadDbList, checkRequest<dlp::ReadDbListRequest>, checkAnswer<dlp::DbList>},
+    {dlp::kOpenDb, checkRequest<dlp::OpenDbRequest>, checkAnswer<dlp::OpenDbAnswer>},
+    {dlp::kCreateDb, checkRequest<dlp::CreateDbRequest>, checkAnswer<dlp::CreateDbAnswer>},
+    {dlp::kCloseDb, checkRequest<dlp::CloseDbRequest>, checkAnswer<dlp::CloseDbAnswer>},
+    {dlp::kDeleteDb, checkRequest<dlp::DeleteDbRequest>, checkAnswer<dlp::DeleteDbAnswer>},
+    {dlp::kReadAppBlock, checkRequest<dlp::ReadAppBlockRequest>, checkAnswer<dlp::AppBlock>},
+    {dlp::kWriteAppBlock, checkRequest<dlp::WriteAppBlockRequest>,
+     checkAnswer<dlp::WriteAppBlockAnswer>},
+    {dlp::kReadRecord, checkRequest<dlp::ReadRecordRequest>, checkAnswer<dlp::Record>},
+    {dlp::kWriteRecord, checkRequest<dlp::WriteRecordRequest>, checkAnswer<dlp::WriteRecordAnswer>},
+    {dlp::kWriteResource, checkRequest<dlp::WriteResourceRequest>,
+     checkAnswer<dlp::WriteResourceAnswer>},
+    {dlp::kResetSystem, checkRequest<dlp::ResetSystemRequest>, checkAnswer<dlp::ResetSystemAnswer>},
+    {dlp::kAddSyncLogEntry, checkRequest<dlp::AddSyncLogEntryRequest>,
+     checkAnswer<dlp::AddSyncLogEntryAnswer>},
+    {dlp::kReadOpenDbInfo, checkRequest<dlp::ReadOpenDbInfoRequest>, checkAnswer<dlp::OpenDbInfo>},
+    {dlp::kOpenConduit, checkRequest<dlp::OpenConduitRequest>, checkAnswer<dlp::OpenConduitAnswer>},
+    {dlp::kEndOfSync, checkRequest<dlp::EndOfSyncRequest>, checkAnswer<dlp::EndOfSyncAnswer>},
+    {dlp::kFindDb, checkRequest<dlp::FindDbRequest>, checkAnswer<dlp::FindDbAnswer>},
+};
+
+const TypedFunction* typedFunction(uint8_t id) {
+  for (const TypedFunction& f : kTyped) {
+    if (f.id == id) return &f;
+  }
+  return nullptr;
+}
+
+std::string hex2(unsigned v) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "%02X", v & 0xFFu);
+  return buf;
+}
+
+std::string nameOf(uint8_t function) {
+  const char* name = dlp::functionName(function);
+  return name ? name : "function 0x" + hex2(function);
+}
+
+Check checkDlp(bool fromHandheld, ByteView payload) {
+  if (!fromHandheld) {
+    auto request = decodeRequest(payload);
+    if (!request) return {false, "request: " + request.error().message};
+    auto again = encodeRequest(*request);
+    std::string name = nameOf(request->function);
+    if (!again || *again != Bytes(payload.begin(), payload.end())) {
+      return {false, name + ": the generic layer re-encodes to other bytes"};
+    }
+    const TypedFunction* f = typedFunction(request->function);
+    if (!f) return {true, name + " (" + std::to_string(request->args.size()) + " arguments)"};
+    Check c = f->request(*request, payload);
+    if (c.ok) c.text = name + " " + c.text;  // an error names the function already
+    return c;
+  }
+  auto response = decodeResponse(payload);
+  if (!response) return {false, "answer: " + response.error().message};
+  auto again = encodeResponse(*response);
+  std::string name = nameOf(response->function) + " answer";
+  if (!again || *again != Bytes(payload.begin(), payload.end())) {
+    return {false, name + ": the generic layer re-encodes to other bytes"};
+  }
+  if (response->error != dlp::kErrNone) {
+    char code[8];
+    std::snprintf(code, sizeof code, "%04X", response->error);
+    return {true, name + " error 0x" + code};
+  }
+  const TypedFunction* f = typedFunction(response->function);
+  if (!f) return {true, name + " (" + std::to_string(response->args.size()) + " arguments)"};
+  Check c = f->answer(*response, payload);
+  if (c.ok) c.text = name + " " + c.text;
+  return c;
+}
+
+// The handshake is the handheld's first three packets and the desktop's first two.
+Check checkHandshake(bool fromHandheld, size_t n, ByteView payload) {
+  using Test = bool (*)(ByteView);
+  static const Test handheld[] = {isHandheldHello, isHandheldHelloAck, isHandheldReady};
+  static const Test desktop[] = {isDesktopHello, isDesktopHelloAck};
+  bool ok = fromHandheld ? handheld[n](payload) : desktop[n](payload);
+  unsigned number =
+      fromHandheld ? 1 + 2 * static_cast<unsigned>(n) : 2 + 2 * static_cast<unsigned>(n);
+  std::string text =
+      "handshake " + std::to_string(number) + " (" + std::to_string(payload.size()) + " bytes)";
+  if (!ok) text += ": not the expected handshake packet";
+  return {ok, text};
+}
+
+class Side {
+ public:
+  explicit Side(bool fromHandheld)
+      : fromHandheld_(fromHandheld), reader_(kDefaultMaxPayload, fromHandheld) {}
+
+  // Feeds one event's bytes; completed packets are checked and reported.
+  void feed(ByteView bytes, ReplayReport& report) {
+    while (!failed_) {
+      auto step = reader_.feed(bytes);
+      bytes = bytes.subspan(step.consumed);
+      if (step.status == NetSyncReader::Status::Error) {
+        failed_ = true;
+        report.lines.push_back(label() + " stream: " + reader_.error());
+        return;
+      }
+      if (step.status == NetSyncReader::Status::NeedMore) return;
+      check(reader_.take(), report);
+    }
+  }
+
+  void finish(ReplayReport& report) const {
+    if (!failed_ && !reader_.idle()) {
+      report.lines.push_back(label() + " stream ends inside a packet");
+    }
+  }
+  bool clean() const { return !failed_ && reader_.idle(); }
+
+ private:
+  std::string label() const { return fromHandheld_ ? "handheld" : "desktop"; }
+
+  void check(const NetSyncPacket& packet, ReplayReport& report) {
+    ++report.packets;
+    Check c;
+    if (packet.type == kNetSyncTickle) {
+      c = {packet.payload.empty(), "tickle"};
+    } else if (handshakeSeen_ < (fromHandheld_ ? 3u : 2u)) {
+      c = checkHandshake(fromHandheld_, handshakeSeen_++, packet.payload);
+      if (packet.headerless) c.text += ", sent without header";
+    } else {
+      c = checkDlp(fromHandheld_, packet.payload);
+    }
+    if (c.ok) ++report.roundTripped;
+    std::string line = (fromHandheld_ ? "handheld " : "desktop  ") + std::string("xid ") +
+                       hex2(packet.xid) + "  " + c.text;
+    if (!c.ok) line += "  -- does not round-trip";
+    report.lines.push_back(std::move(line));
+  }
+
+  bool fromHandheld_;
+  NetSyncReader reader_;
+  size_t handshakeSeen_ = 0;
+  bool failed_ = false;
+};
+
+bool looksSerial(const std::vector<StreamEvent>& events) {
+  for (const StreamEvent& e : events) {
+    if (e.data.empty()) continue;
+    return e.data.size() >= 3 && e.data[0] == 0xBE && e.data[1] == 0xEF && e.data[2] == 0xED;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ReplayReport::summary() const {
+  return std::to_string(roundTripped) + "/" + std::to_string(packets) + " packets round-trip";
+}
+
+ReplayReport replaySession(std::string_view json) {
+  ReplayReport report;
+  auto events = parseEventList(json);
+  if (!events) {
+    report.failure = events.error().message;
+    return report;
+  }
+  if (looksSerial(*events)) {
+    report.failure = "serial recordings are not supported yet";
+    return report;
+  }
+  Side handheld(true), desktop(false);
+  for (const StreamEvent& e : *events) (e.fromHandheld ? handheld : desktop).feed(e.data, report);
+  handheld.finish(report);
+  desktop.finish(report);
+  if (!handheld.clean() || !desktop.clean()) report.failure = "a stream did not end cleanly";
+  return report;
+}
+
+}  // namespace lumora::link

@@ -10,5 +10,6 @@ int runUnregister(int argc, char** argv);
 int runConfigure(int argc, char** argv);
 int runLog(int argc, char** argv);
 int runInstallFonts(int argc, char** argv);
+int runReplay(int argc, char** argv);
 
 }  // namespace lumora::host

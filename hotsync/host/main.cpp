@@ -21,6 +21,7 @@ constexpr const char* kUsage =
     "  install-fonts --user NAME (--face FACE --styles N | --some)\n"
     "                                 queue desktop fonts through the installer library\n"
     "  log --user NAME                print the user's HotSync log\n"
+    "  replay FILE.json...            check recorded HotSync sessions against the link code\n"
     "\n"
     "Run 'lumora-hotsync COMMAND --help' for a command's options.\n"
     "Exit status: 0 done, 1 the work failed, 2 usage error.\n"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
       {"configure", runConfigure},
       {"install-fonts", runInstallFonts},
       {"log", runLog},
+      {"replay", runReplay},
   };
   for (const Entry& e : commands) {
     if (command == e.name) return e.run(argc - 1, argv + 1);

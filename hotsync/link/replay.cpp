@@ -116,7 +116,7 @@ Check checkDlp(bool fromHandheld, ByteView payload) {
     const TypedFunction* f = typedFunction(request->function);
     if (!f) return {true, name + " (" + std::to_string(request->args.size()) + " arguments)"};
     Check c = f->request(*request, payload);
-    if (c.ok) c.text = name + " " + c.text;  // an error names the function already
+    if (c.ok) c.text = c.text.empty() ? name : name + " " + c.text;  // errors name it already
     return c;
   }
   auto response = decodeResponse(payload);
@@ -134,7 +134,7 @@ Check checkDlp(bool fromHandheld, ByteView payload) {
   const TypedFunction* f = typedFunction(response->function);
   if (!f) return {true, name + " (" + std::to_string(response->args.size()) + " arguments)"};
   Check c = f->answer(*response, payload);
-  if (c.ok) c.text = name + " " + c.text;
+  if (c.ok) c.text = c.text.empty() ? name : name + " " + c.text;
   return c;
 }
 

@@ -15,7 +15,7 @@ expect() {  # status args...
 expect 2
 expect 2 frobnicate
 expect 0 --help
-for cmd in sync register unregister configure install-fonts log; do expect 0 $cmd --help; done
+for cmd in sync register unregister configure install-fonts log replay; do expect 0 $cmd --help; done
 expect 2 sync --user A
 expect 2 sync --handheld "$work/none" --user A
 grep -q "handheld directory not found" "$work/out" || fail "missing-directory message"

@@ -1,12 +1,16 @@
 // The host's side: connecting a handheld, installing the queue, observers and faults.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/api/install_queue.h"
 #include "hotsync/api/session.h"
+#include "hotsync/api/unfinished_writes.h"
 #include "hotsync/api/user_paths.h"
+#include "hotsync/link/dlp_handheld.h"
 #include "hotsync/store/handheld_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
@@ -72,6 +76,55 @@ HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
   s.handheld = std::make_unique<lumora::hotsync::HandheldStore>(handheldDir, logLine,
                                                                 clockFromEnvironment());
   return SYNC_OK;
+}
+
+HOTSYNC_API int32_t HsConnectLink(HsDlpExchangeFn exchange, void* context, const char* userName,
+                                  uint16_t dlpMajor, uint16_t dlpMinor) {
+  Call call;
+  if (!exchange || !userName) return SYNC_ERR_BAD_ARG;
+  auto logFile = lumora::hotsync::userLogFile(userName);
+  auto folder = lumora::hotsync::userFolder(userName);
+  if (!logFile || !folder) return SYNC_ERR_BAD_ARG;
+  Session& s = call.s;
+  if (s.handheld) disconnect(s);
+  s.user = userName;
+  s.log.setFile(*logFile);
+  armFaultsFromEnvironment(s);
+
+  lumora::hotsync::hostfs::makeFolders(*folder);
+  auto unfinished =
+      std::make_shared<lumora::hotsync::UnfinishedWrites>(*folder + "/Unfinished.txt");
+  lumora::link::DlpHandheld::Options options;
+  options.dlpMajor = dlpMajor;
+  options.dlpMinor = dlpMinor;
+  options.journal.created = [unfinished](const std::string& name) { unfinished->add(name); };
+  options.journal.finished = [unfinished](const std::string& name) { unfinished->remove(name); };
+  auto send = [exchange, context](lumora::ByteView request) -> std::optional<lumora::Bytes> {
+    const uint8_t* answer = nullptr;
+    uint32_t size = 0;
+    if (exchange(context, request.data(), static_cast<uint32_t>(request.size()), &answer, &size) !=
+            0 ||
+        (!answer && size > 0))
+      return std::nullopt;
+    return lumora::Bytes(answer, answer + size);
+  };
+  auto handheld = std::make_unique<lumora::link::DlpHandheld>(send, std::move(options));
+  // A database left half-written by a broken link would pass for a whole one.
+  for (const std::string& name : std::set<std::string>(unfinished->names())) {
+    int32_t r = handheld->remove(name.c_str(), 0);
+    if (r == SYNC_OK)
+      logLine("HotSync: deleted \"" + name + "\", left unfinished by an interrupted HotSync.");
+    else if (r == SYNC_ERR_NOT_FOUND)
+      unfinished->remove(name);
+  }
+  s.handheld = std::move(handheld);
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t HsResetRequested(void) {
+  Call call;
+  auto* link = dynamic_cast<lumora::link::DlpHandheld*>(call.s.handheld.get());
+  return link && link->resetRequested() ? 1 : 0;
 }
 
 HOTSYNC_API int32_t HsDisconnect(void) {

@@ -16,6 +16,21 @@ extern "C" {
  * does not exist, SYNC_ERR_BAD_ARG for a null argument or an empty user name (or one
  * longer than 80 bytes). A connection already open is disconnected first. */
 HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName);
+/* Connects a handheld at the far end of a link for HotSync user userName: every Sync
+ * Manager call becomes Desktop Link Protocol requests. exchange sends one request
+ * (requestSize bytes) and waits for the answer; it stores a pointer to the answer's bytes
+ * and their count (valid until its next call) and returns 0, or non-zero when the link
+ * broke, after which every Sync Manager call fails with SYNC_ERR_NOT_CONNECTED. dlpMajor
+ * and dlpMinor are the handheld's DLP version (ReadSysInfo; below 1.2 searches walk the
+ * database list). Databases that an interrupted HotSync of this user left half-written
+ * are deleted from the handheld first, each with a log line. 0, or SYNC_ERR_BAD_ARG. */
+typedef int32_t (*HsDlpExchangeFn)(void* context, const uint8_t* request, uint32_t requestSize,
+                                   const uint8_t** answer, uint32_t* answerSize);
+HOTSYNC_API int32_t HsConnectLink(HsDlpExchangeFn exchange, void* context, const char* userName,
+                                  uint16_t dlpMajor, uint16_t dlpMinor);
+/* 1 when a database installed over the link asked for a reset of the handheld. */
+HOTSYNC_API int32_t HsResetRequested(void);
+
 /* Closes every open database (committing written ones) and disconnects. 0;
  * SYNC_ERR_STORAGE when a database could not be written (it keeps its old file);
  * SYNC_ERR_NOT_CONNECTED. A process that ends without disconnecting loses the changes of

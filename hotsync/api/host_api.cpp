@@ -11,7 +11,7 @@
 #include "hotsync/api/unfinished_writes.h"
 #include "hotsync/api/user_paths.h"
 #include "hotsync/link/dlp_handheld.h"
-#include "hotsync/store/handheld_clock.h"
+#include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
 
@@ -44,20 +44,6 @@ void armFaultsFromEnvironment(Session& s) {
             "\" of LUMORA_HOTSYNC_FAULTS (expected Op:nth:code[:throw]).");
 }
 
-// LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into databases, so
-// that syncs on two machines can be compared byte for byte.
-lumora::hotsync::HandheldStore::Clock clockFromEnvironment() {
-  const char* text = std::getenv("LUMORA_HANDHELD_TIME");
-  if (!text || !*text) return {};
-  auto fixed = lumora::hotsync::palmTimeFromUnixText(text);
-  if (!fixed) {
-    logLine(std::string("HotSync: ignored LUMORA_HANDHELD_TIME \"") + text +
-            "\" (expected seconds since 1970).");
-    return {};
-  }
-  return [time = *fixed] { return time; };
-}
-
 }  // namespace
 
 extern "C" {
@@ -73,8 +59,8 @@ HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
   s.user = userName;
   s.log.setFile(*logFile);
   armFaultsFromEnvironment(s);
-  s.handheld = std::make_unique<lumora::hotsync::HandheldStore>(handheldDir, logLine,
-                                                                clockFromEnvironment());
+  s.handheld = std::make_unique<lumora::hotsync::HandheldStore>(
+      handheldDir, logLine, lumora::hotsync::clockFromEnvironment(logLine));
   return SYNC_OK;
 }
 

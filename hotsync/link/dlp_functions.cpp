@@ -1,6 +1,7 @@
 #include "hotsync/link/dlp_functions.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "hotsync/link/fields.h"
 
@@ -124,96 +125,53 @@ std::string dbInfoText(const DbInfo& d) {
 }  // namespace
 
 const char* functionName(uint8_t function) {
-  switch (function) {
-    case 0x10:
-      return "ReadUserInfo";
-    case 0x11:
-      return "WriteUserInfo";
-    case 0x12:
-      return "ReadSysInfo";
-    case 0x13:
-      return "GetSysDateTime";
-    case 0x14:
-      return "SetSysDateTime";
-    case 0x15:
-      return "ReadStorageInfo";
-    case 0x16:
-      return "ReadDBList";
-    case 0x17:
-      return "OpenDB";
-    case 0x18:
-      return "CreateDB";
-    case 0x19:
-      return "CloseDB";
-    case 0x1A:
-      return "DeleteDB";
-    case 0x1B:
-      return "ReadAppBlock";
-    case 0x1C:
-      return "WriteAppBlock";
-    case 0x1D:
-      return "ReadSortBlock";
-    case 0x1E:
-      return "WriteSortBlock";
-    case 0x1F:
-      return "ReadNextModifiedRec";
-    case 0x20:
-      return "ReadRecord";
-    case 0x21:
-      return "WriteRecord";
-    case 0x22:
-      return "DeleteRecord";
-    case 0x23:
-      return "ReadResource";
-    case 0x24:
-      return "WriteResource";
-    case 0x25:
-      return "DeleteResource";
-    case 0x26:
-      return "CleanUpDatabase";
-    case 0x27:
-      return "ResetSyncFlags";
-    case 0x28:
-      return "CallApplication";
-    case 0x29:
-      return "ResetSystem";
-    case 0x2A:
-      return "AddSyncLogEntry";
-    case 0x2B:
-      return "ReadOpenDBInfo";
-    case 0x2C:
-      return "MoveCategory";
-    case 0x2D:
-      return "ProcessRPC";
-    case 0x2E:
-      return "OpenConduit";
-    case 0x2F:
-      return "EndOfSync";
-    case 0x30:
-      return "ResetRecordIndex";
-    case 0x31:
-      return "ReadRecordIDList";
-    case 0x32:
-      return "ReadNextRecInCategory";
-    case 0x33:
-      return "ReadNextModifiedRecInCategory";
-    case 0x34:
-      return "ReadAppPreference";
-    case 0x35:
-      return "WriteAppPreference";
-    case 0x36:
-      return "ReadNetSyncInfo";
-    case 0x37:
-      return "WriteNetSyncInfo";
-    case 0x38:
-      return "ReadFeature";
-    case 0x39:
-      return "FindDB";
-    case 0x3A:
-      return "SetDBInfo";
-    default:
-      return nullptr;
-  }
+  // Ids 0x10 to 0x3A, in order.
+  static constexpr const char* kNames[] = {"ReadUserInfo",
+                                           "WriteUserInfo",
+                                           "ReadSysInfo",
+                                           "GetSysDateTime",
+                                           "SetSysDateTime",
+                                           "ReadStorageInfo",
+                                           "ReadDBList",
+                                           "OpenDB",
+                                           "CreateDB",
+                                           "CloseDB",
+                                           "DeleteDB",
+                                           "ReadAppBlock",
+                                           "WriteAppBlock",
+                                           "ReadSortBlock",
+                                           "WriteSortBlock",
+                                           "ReadNextModifiedRec",
+                                           "ReadRecord",
+                                           "WriteRecord",
+                                           "DeleteRecord",
+                                           "ReadResource",
+                                           "WriteResource",
+                                           "DeleteResource",
+                                           "CleanUpDatabase",
+                                           "ResetSyncFlags",
+                                           "CallApplication",
+                                           "ResetSystem",
+                                           "AddSyncLogEntry",
+                                           "ReadOpenDBInfo",
+                                           "MoveCategory",
+                                           "ProcessRPC",
+                                           "OpenConduit",
+                                           "EndOfSync",
+                                           "ResetRecordIndex",
+                                           "ReadRecordIDList",
+                                           "ReadNextRecInCategory",
+                                           "ReadNextModifiedRecInCategory",
+                                           "ReadAppPreference",
+                                           "WriteAppPreference",
+                                           "ReadNetSyncInfo",
+                                           "WriteNetSyncInfo",
+                                           "ReadFeature",
+                                           "FindDB",
+                                           "SetDBInfo"};
+  constexpr uint8_t kFirst = 0x10;
+  if (function < kFirst || function - kFirst >= static_cast<int>(std::size(kNames))) return nullptr;
+  return kNames[function - kFirst];
 }
 
 Error wrongFunction(uint8_t expected, uint8_t got) {

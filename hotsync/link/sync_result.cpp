@@ -48,4 +48,31 @@ int32_t syncResultFor(uint16_t dlpError, SyncOperation operation) {
   }
 }
 
+uint16_t dlpErrorFor(int32_t syncResult) {
+  using namespace syncresult;
+  switch (syncResult) {
+    case kOk:
+      return dlp::kErrNone;
+    case kNoMore:
+    case kNotFound:
+    case kNoRecord:
+    case kNoAppInfo:
+      return dlp::kErrNotFound;
+    case kExists:
+      return dlp::kErrAlreadyExists;
+    case kAlreadyOpen:
+      return dlp::kErrDatabaseOpen;
+    case kBadArg:
+      return dlp::kErrParameter;
+    case kReadOnly:
+      return dlp::kErrReadOnly;
+    case kTooLarge:
+      return dlp::kErrLimitExceeded;
+    case kTooManyOpen:
+      return dlp::kErrTooManyOpen;
+    default:  // storage, and codes no store gives
+      return dlp::kErrSystem;
+  }
+}
+
 }  // namespace lumora::link

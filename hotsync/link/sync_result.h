@@ -32,4 +32,8 @@ inline constexpr int32_t kTooManyOpen = 0x10004403;
 
 int32_t syncResultFor(uint16_t dlpError, SyncOperation operation = SyncOperation::Other);
 
+// The other way, for the simulated handheld's answers: the DLP error that a desktop maps
+// back to syncResult (for the operation that gave it).
+uint16_t dlpErrorFor(int32_t syncResult);
+
 }  // namespace lumora::link

@@ -1,0 +1,84 @@
+// TCP for the NetSync link: a connected stream (reads wait with a time-out, writes send
+// everything or fail), a listener that accepts with a time-out so that a signal can be
+// noticed between waits, and a connect. Addresses are numeric or names, "ADDR:PORT".
+// Only the POSIX build does networking; elsewhere every call says it is not supported.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "hotsync/link/stream.h"
+
+namespace lumora::host {
+
+inline constexpr const char* kLoopback = "127.0.0.1";
+
+struct HostPort {
+  std::string host;
+  uint16_t port = 0;
+};
+
+// "ADDR:PORT", "[IPv6]:PORT", ":PORT" or "PORT"; a missing address is defaultHost.
+// nullopt with error set when the text is not an address.
+std::optional<HostPort> parseHostPort(std::string_view text, std::string_view defaultHost,
+                                      std::string& error);
+
+class TcpStream final : public link::ByteStream {
+ public:
+  explicit TcpStream(int fd) : fd_(fd) {}
+  ~TcpStream() override;
+  TcpStream(const TcpStream&) = delete;
+  TcpStream& operator=(const TcpStream&) = delete;
+
+  link::StreamRead read(uint8_t* buffer, size_t capacity, int timeoutMs) override;
+  // Gives up when the peer takes nothing for the DLP time-out.
+  bool write(ByteView bytes) override;
+  // The other end, "ADDR:PORT".
+  std::string peer() const;
+
+ private:
+  int fd_;
+};
+
+struct Connection {
+  std::unique_ptr<TcpStream> stream;  // null on failure
+  std::string error;
+};
+
+// Connects within timeoutMs.
+Connection connectTcp(const HostPort& to, int timeoutMs);
+
+class TcpListener {
+ public:
+  enum class Status { Accepted, Timeout, Interrupted, Failed };
+  struct Accepted {
+    Status status = Status::Failed;
+    std::unique_ptr<TcpStream> stream;
+    std::string error;
+  };
+
+  // Binds exactly the address asked for (SO_REUSEADDR); port 0 picks a free port. Null
+  // with error set on failure.
+  static std::unique_ptr<TcpListener> open(const HostPort& at, std::string& error);
+  ~TcpListener();
+  TcpListener(const TcpListener&) = delete;
+  TcpListener& operator=(const TcpListener&) = delete;
+
+  // Waits at most timeoutMs; Interrupted when a signal arrived meanwhile.
+  Accepted accept(int timeoutMs);
+  // The address and port actually bound, "127.0.0.1:14238".
+  const std::string& address() const { return address_; }
+  uint16_t port() const { return port_; }
+
+ private:
+  TcpListener(int fd, std::string address, uint16_t port)
+      : fd_(fd), address_(std::move(address)), port_(port) {}
+  int fd_;
+  std::string address_;
+  uint16_t port_;
+};
+
+}  // namespace lumora::host

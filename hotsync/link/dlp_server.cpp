@@ -360,6 +360,7 @@ Response DlpServer::endOfSync(const EndOfSyncRequest& q) {
   open_.clear();
   bool written = handheld_.closeAll();
   ended_ = true;
+  wroteAll_ = written;
   if (q.status == EndOfSyncRequest::kNormal && written) user_.lastSuccessfulSync = user_.lastSync;
   if (!written) return failure(kEndOfSync, kErrSystem);
   return answerWith(EndOfSyncAnswer{});

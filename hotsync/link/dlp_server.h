@@ -37,6 +37,8 @@ class DlpServer {
 
   // EndOfSync was answered: the session is over and every database was closed.
   bool ended() const { return ended_; }
+  // False when a database could not be written at EndOfSync (the answer said so too).
+  bool wroteAll() const { return wroteAll_; }
   // The user as the desktop left it (WriteUserInfo).
   const HandheldUser& user() const { return user_; }
   // What AddSyncLogEntry sent, in order.
@@ -66,6 +68,7 @@ class DlpServer {
   std::map<uint8_t, std::string> open_;  // handle -> database name
   std::string syncLog_;
   bool ended_ = false;
+  bool wroteAll_ = true;
   bool reset_ = false;
 };
 

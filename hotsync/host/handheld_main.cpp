@@ -1,0 +1,159 @@
+// lumora-handheld: the simulated handheld (a folder of .pdb files) as a network HotSync
+// peer, for users without a device, the demo and the tests.
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "hotsync/host/handheld_state.h"
+#include "hotsync/host/options.h"
+#include "hotsync/host/tcp_stream.h"
+#include "hotsync/link/dlp_server.h"
+#include "hotsync/link/netsync_link.h"
+#include "hotsync/store/environment_clock.h"
+#include "hotsync/store/handheld_store.h"
+#include "hotsync/store/host_files.h"
+
+namespace {
+
+using namespace lumora;
+
+constexpr const char* kUsage =
+    "usage: lumora-handheld connect HOST:PORT --folder DIR [--user NAME]\n"
+    "\n"
+    "The simulated handheld on the wire: connects to a HotSync server (lumora-hotsync serve)\n"
+    "as a handheld set to network HotSync does, answers the desktop's requests from DIR (a\n"
+    "folder of .pdb files, one per database) and prints the HotSync log the desktop sends.\n"
+    "Changed databases are written when the desktop ends the HotSync; when the session\n"
+    "breaks off they keep their previous state.\n"
+    "\n"
+    "  --folder DIR   the handheld's databases\n"
+    "  --user NAME    the handheld's user name; else the one kept in DIR/.handheld.ini\n"
+    "                 from earlier HotSyncs, or none\n"
+    "\n"
+    "Environment: LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into\n"
+    "databases.\n"
+    "Exit status: 0 the desktop ended the HotSync, 1 the session broke off or the databases\n"
+    "could not be written, 2 usage error (also a missing folder).\n";
+
+constexpr int kConnectTimeoutMs = 10000;
+
+int usageError(const std::string& why) {
+  std::fprintf(stderr, "lumora-handheld: %s\n(see lumora-handheld --help)\n", why.c_str());
+  return 2;
+}
+
+void printSyncLog(const std::string& text) {
+  if (text.empty()) return;
+  std::fputs(text.c_str(), stdout);
+  if (text.back() != '\n') std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+link::HandheldUser loadUser(const std::string& path) {
+  auto read = hotsync::hostfs::readFile(path, 64 * 1024);
+  if (!read.bytes) return {};
+  return host::parseHandheldState(
+      std::string_view(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size()));
+}
+
+bool saveUser(const std::string& path, const link::HandheldUser& user) {
+  std::string text = host::formatHandheldState(user);
+  ByteView bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  return hotsync::hostfs::writeFileAtomic(path, bytes, /*replace=*/true);
+}
+
+int64_t steadyMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int runConnect(int argc, char** argv) {
+  host::ParsedOptions opts = host::parseOptions(argc, argv, {"--folder", "--user"}, {}, 1);
+  if (opts.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (!opts.error.empty()) return usageError(opts.error);
+  if (opts.positional.size() != 1) return usageError("connect needs the desktop's HOST:PORT");
+  auto folder = opts.value("--folder");
+  if (!folder) return usageError("connect needs --folder DIR");
+  std::string error;
+  auto to = host::parseHostPort(opts.positional[0], host::kLoopback, error);
+  if (!to) return usageError(error);
+  if (!hotsync::hostfs::isFolder(*folder))
+    return usageError("the handheld folder \"" + *folder + "\" does not exist");
+
+  std::string statePath = hotsync::hostfs::join(*folder, host::kHandheldStateFile);
+  link::HandheldUser user = loadUser(statePath);
+  if (auto name = opts.value("--user")) {
+    if (name->size() > 40 || name->find_first_of("\r\n") != std::string::npos)
+      return usageError("the user name \"" + *name +
+                        "\" is longer than 40 bytes or has a line break");
+    user.name = *name;
+  }
+
+  auto storeLog = [](const std::string& line) {
+    std::fprintf(stderr, "lumora-handheld: %s\n", line.c_str());
+  };
+  // Declared before the connection so that it outlives it; dropped unwritten on failure.
+  hotsync::HandheldStore store(*folder, storeLog, hotsync::clockFromEnvironment(storeLog));
+  link::DlpServer server(store, user);
+
+  host::Connection connection = host::connectTcp(*to, kConnectTimeoutMs);
+  if (!connection.stream) {
+    std::fprintf(stderr, "lumora-handheld: %s\n", connection.error.c_str());
+    return 1;
+  }
+  link::NetSyncLink wire(*connection.stream, link::LinkRole::Handheld, steadyMs);
+  link::HandshakeResult shook = link::handheldHandshake(wire);
+  if (!shook) {
+    std::fprintf(stderr, "lumora-handheld: %s\n", shook.error.c_str());
+    return 1;
+  }
+  std::string broke;
+  while (!server.ended()) {
+    link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
+    if (request.status != link::StreamStatus::Ok) {
+      broke = request.status == link::StreamStatus::Timeout
+                  ? "no request from the desktop within 30 s"
+                  : request.error;
+      break;
+    }
+    if (!wire.send(server.answer(request.message))) {
+      broke = "could not send an answer to the desktop";
+      break;
+    }
+  }
+  printSyncLog(server.syncLog());
+  if (!server.ended()) {
+    std::fprintf(stderr,
+                 "lumora-handheld: the HotSync broke off (%s); the databases keep their state "
+                 "from before it.\n",
+                 broke.c_str());
+    return 1;
+  }
+  // The store has said which database could not be written.
+  int status = server.wroteAll() ? 0 : 1;
+  if (!saveUser(statePath, server.user())) {
+    std::fprintf(stderr, "lumora-handheld: could not write \"%s\".\n", statePath.c_str());
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (command == "connect") return runConnect(argc - 1, argv + 1);
+  std::fprintf(stderr, "lumora-handheld: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+  return 2;
+}

@@ -11,5 +11,6 @@ int runConfigure(int argc, char** argv);
 int runLog(int argc, char** argv);
 int runInstallFonts(int argc, char** argv);
 int runReplay(int argc, char** argv);
+int runServe(int argc, char** argv);
 
 }  // namespace lumora::host

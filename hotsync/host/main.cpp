@@ -11,10 +11,12 @@ constexpr const char* kUsage =
     "usage: lumora-hotsync COMMAND [options]\n"
     "\n"
     "A stand-in HotSync Manager: runs the registered conduit against a simulated handheld\n"
-    "(a directory of .pdb files).\n"
+    "(a directory of .pdb files) or a real one over network HotSync.\n"
     "\n"
     "commands:\n"
     "  sync --handheld DIR --user NAME [--sync-type N]   run one HotSync\n"
+    "  serve [--listen ADDR:PORT] [--once] [--user NAME] [--sync-type N]\n"
+    "                                 wait for network HotSyncs of real handhelds\n"
     "  register [--library NAME]      load the conduit and let it register itself\n"
     "  unregister [--library NAME]    load the conduit and let it remove its registration\n"
     "  configure --user NAME [...]    change the conduit's settings (its dialog)\n"
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
       {"install-fonts", runInstallFonts},
       {"log", runLog},
       {"replay", runReplay},
+      {"serve", runServe},
   };
   for (const Entry& e : commands) {
     if (command == e.name) return e.run(argc - 1, argv + 1);

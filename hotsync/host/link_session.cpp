@@ -1,0 +1,242 @@
+#include "hotsync/host/link_session.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "hotsync/api/hotsync_host.h"
+#include "hotsync/host/hotsync_run.h"
+#include "hotsync/link/dlp_functions.h"
+
+namespace lumora::host {
+namespace {
+
+using namespace link;
+using namespace link::dlp;
+
+// The desktop's end of the DLP: one request out, its answer back.
+class DlpClient {
+ public:
+  DlpClient(link::MessageLink& link, int timeoutMs) : link_(link), timeoutMs_(timeoutMs) {}
+
+  std::optional<Bytes> exchange(ByteView request) {
+    if (broken_) return std::nullopt;
+    if (!link_.send(request)) return breakOff("the handheld cannot be reached");
+    link::LinkMessage answer = link_.receive(timeoutMs_);
+    switch (answer.status) {
+      case link::StreamStatus::Ok:
+        return std::move(answer.message);
+      case link::StreamStatus::Timeout:
+        return breakOff("the handheld did not answer within " + std::to_string(timeoutMs_ / 1000) +
+                        " s");
+      case link::StreamStatus::Closed:
+        return breakOff("the handheld closed the connection");
+      case link::StreamStatus::Failed:
+        return breakOff(answer.error.empty() ? "the link broke" : answer.error);
+    }
+    return std::nullopt;
+  }
+
+  // A typed request and its answer; nullopt (and error()) when it failed or was refused.
+  template <class Answer, class Message>
+  std::optional<Answer> ask(const Message& message, uint16_t* dlpError = nullptr) {
+    auto request = toRequest(message);
+    auto bytes = request ? encodeRequest(*request) : Result<Bytes>(request.error());
+    if (!bytes) {
+      error_ = bytes.error().message;
+      return std::nullopt;
+    }
+    auto reply = exchange(*bytes);
+    if (!reply) return std::nullopt;
+    auto response = decodeResponse(*reply);
+    if (!response) {
+      breakOff("the handheld's answer is malformed: " + response.error().message);
+      return std::nullopt;
+    }
+    if (dlpError) *dlpError = response->error;
+    auto typed = fromResponse<Answer>(*response);
+    if (!typed) {
+      if (response->error == kErrNone || response->function != Message::kFunction)
+        breakOff("the handheld's answer is malformed: " + typed.error().message);
+      else
+        error_ = typed.error().message;
+      return std::nullopt;
+    }
+    return std::move(*typed);
+  }
+
+  bool broken() const { return broken_; }
+  const std::string& error() const { return error_; }
+
+  // The C API's exchange: the answer stays in this client until the next call.
+  static int32_t exchangeForApi(void* context, const uint8_t* request, uint32_t size,
+                                const uint8_t** answer, uint32_t* answerSize) {
+    auto* self = static_cast<DlpClient*>(context);
+    auto reply = self->exchange(ByteView(request, size));
+    if (!reply) return 1;
+    self->lastAnswer_ = std::move(*reply);
+    *answer = self->lastAnswer_.data();
+    *answerSize = static_cast<uint32_t>(self->lastAnswer_.size());
+    return 0;
+  }
+
+ private:
+  std::nullopt_t breakOff(std::string why) {
+    if (!broken_) error_ = std::move(why);
+    broken_ = true;
+    return std::nullopt;
+  }
+
+  link::MessageLink& link_;
+  int timeoutMs_;
+  bool broken_ = false;
+  std::string error_;
+  Bytes lastAnswer_;
+};
+
+// The handheld's date for "now": LUMORA_HANDHELD_TIME when set, so that runs compare.
+Date handheldNow() {
+  std::time_t now = std::time(nullptr);
+  if (const char* fixed = std::getenv("LUMORA_HANDHELD_TIME"); fixed && *fixed)
+    now = static_cast<std::time_t>(std::strtoll(fixed, nullptr, 10));
+  std::tm parts{};
+  gmtime_r(&now, &parts);
+  Date date;
+  date.year = static_cast<uint16_t>(parts.tm_year + 1900);
+  date.month = static_cast<uint8_t>(parts.tm_mon + 1);
+  date.day = static_cast<uint8_t>(parts.tm_mday);
+  date.hour = static_cast<uint8_t>(parts.tm_hour);
+  date.minute = static_cast<uint8_t>(parts.tm_min);
+  date.second = static_cast<uint8_t>(parts.tm_sec);
+  return date;
+}
+
+// What the handheld shows in its own HotSync log: the desktop's lines of this HotSync.
+struct Summary {
+  std::vector<std::string> lines;
+  static void observe(const char* text, int32_t activity, void* context) {
+    printLogEntry(text, activity, nullptr);
+    static_cast<Summary*>(context)->lines.emplace_back(text);
+  }
+  std::string text(const std::string& user) const {
+    constexpr size_t kMaxBytes = 1024;  // a screenful or two on the handheld
+    std::string out = "Lumora HotSync of " + user + "\n";
+    for (const std::string& line : lines) {
+      if (out.size() + line.size() + 1 > kMaxBytes) {
+        out += "...\n";
+        break;
+      }
+      out += line + "\n";
+    }
+    return out;
+  }
+};
+
+// Ends the session on the handheld; the result of the session is decided already.
+void endOfSync(DlpClient& client, uint16_t status) {
+  client.ask<EndOfSyncAnswer>(EndOfSyncRequest{status});
+}
+
+}  // namespace
+
+LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptions& options) {
+  LinkSessionResult result;
+  DlpClient client(link, options.timeoutMs);
+
+  auto userInfo = client.ask<UserInfo>(ReadUserInfoRequest{});
+  if (!userInfo) {
+    result.error = "cannot read the handheld's user: " + client.error();
+    if (!client.broken()) endOfSync(client, EndOfSyncRequest::kOther);
+    return result;
+  }
+  result.user = options.user ? *options.user : userInfo->name;
+  if (result.user.empty()) {
+    result.error =
+        "the handheld has no user name: give it one on the handheld, or name the HotSync user "
+        "with --user";
+    endOfSync(client, EndOfSyncRequest::kOther);
+    return result;
+  }
+
+  ReadSysInfoRequest sysRequest;
+  sysRequest.hostMajor = 1;
+  sysRequest.hostMinor = 2;
+  auto sysInfo = client.ask<SysInfo>(sysRequest);
+  if (!sysInfo) {
+    result.error = "cannot read the handheld's system information: " + client.error();
+    if (!client.broken()) endOfSync(client, EndOfSyncRequest::kOther);
+    return result;
+  }
+  // Handhelds without the DLP version argument speak DLP 1.1 or older.
+  uint16_t major = sysInfo->dlp ? sysInfo->dlp->major : 1;
+  uint16_t minor = sysInfo->dlp ? sysInfo->dlp->minor : 1;
+  std::printf("HotSync of %s: handheld ROM 0x%08X, DLP %u.%u\n", result.user.c_str(),
+              static_cast<unsigned>(sysInfo->romVersion), major, minor);
+
+  Summary summary;
+  HsSetLogObserver(&Summary::observe, &summary);
+  if (int32_t r =
+          HsConnectLink(&DlpClient::exchangeForApi, &client, result.user.c_str(), major, minor);
+      r != 0) {
+    result.error =
+        "cannot connect the handheld for user " + result.user + " (code " + std::to_string(r) + ")";
+    endOfSync(client, EndOfSyncRequest::kOther);
+    return result;
+  }
+  // The summary's observer must not outlive it.
+  struct Disconnect {
+    ~Disconnect() {
+      HsDisconnect();
+      HsSetLogObserver(printLogEntry, nullptr);
+    }
+  } disconnectOnEveryPath;
+
+  int32_t installed = HsInstallQueued(result.user.c_str(), printReject, nullptr);
+  if (installed > 0) std::printf("installed %d queued file(s)\n", static_cast<int>(installed));
+
+  const uint32_t syncType = chooseSyncType(result.user, options.syncType);
+  uint16_t openError = kErrNone;
+  client.ask<OpenConduitAnswer>(OpenConduitRequest{}, &openError);
+  if (client.broken()) {
+    result.error = "the HotSync broke off: " + client.error();
+    return result;
+  }
+  if (openError == kErrCancelSync) {
+    result.error = "the HotSync was cancelled on the handheld";
+    endOfSync(client, EndOfSyncRequest::kCancelled);
+    return result;
+  }
+  std::string error;
+  if (!runRegisteredConduit(syncType, error)) {
+    result.error = error;
+    endOfSync(client, EndOfSyncRequest::kOther);
+    return result;
+  }
+  const bool reset = HsResetRequested() != 0;
+  HsDisconnect();
+  if (client.broken()) {
+    result.error = "the HotSync broke off: " + client.error();
+    return result;
+  }
+
+  client.ask<AddSyncLogEntryAnswer>(AddSyncLogEntryRequest{summary.text(result.user)});
+  WriteUserInfoRequest written;
+  written.userId = userInfo->userId;
+  written.viewerId = userInfo->viewerId;
+  written.lastSyncPc = userInfo->lastSyncPc;
+  written.lastSync = handheldNow();
+  written.modFlags = WriteUserInfoRequest::kSyncDate;
+  client.ask<WriteUserInfoAnswer>(written);
+  if (reset) client.ask<ResetSystemAnswer>(ResetSystemRequest{});
+  endOfSync(client, EndOfSyncRequest::kNormal);
+  if (client.broken()) {
+    result.error = "the HotSync broke off at its end: " + client.error();
+    return result;
+  }
+  finishNextAction(result.user, options.syncType);
+  result.ran = true;
+  return result;
+}
+
+}  // namespace lumora::host

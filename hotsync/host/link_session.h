@@ -1,0 +1,28 @@
+// One HotSync with a handheld at the far end of a link, once the link is up: who the
+// handheld belongs to, its queued files, the conduit, and the closing steps the handheld
+// shows the user.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "hotsync/link/message_link.h"
+
+namespace lumora::host {
+
+struct LinkSessionOptions {
+  std::optional<std::string> user;      // instead of the handheld's own user name
+  std::optional<uint32_t> syncType;     // instead of the user's next action
+  int timeoutMs = link::kDlpTimeoutMs;  // for each answer of the handheld
+};
+
+struct LinkSessionResult {
+  bool ran = false;  // the conduit ran and the session was closed with EndOfSync
+  std::string user;
+  std::string error;  // why not, for a line of output
+};
+
+LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptions& options);
+
+}  // namespace lumora::host

@@ -16,12 +16,8 @@ std::vector<NameFlagEntry> parseNameFlagBlob(ByteView blob) {
   if (!count) return entries;
   size_t at = kEntriesOffset;
   for (uint32_t i = 0; i < *count; ++i) {
-    auto a = readU8(blob, at + 1);
-    auto b = readBe32(blob, at + 2);
-    if (!a || !b) break;
-    uint64_t length = uint64_t{*a} + *b;
-    if (length == 0 || length > blob.size() - at) break;
     if (blob.size() - at < kEntryHeaderSize) break;
+    uint64_t length = uint64_t{blob[at + 1]} + loadBe32(blob.data() + at + 2);
     uint8_t nameLength = blob[at + 9];
     if (blob.size() - at - kEntryHeaderSize < nameLength) break;
     bool dropped = blob[at + 6] != 0 || blob[at + 7] == 1;
@@ -34,6 +30,9 @@ std::vector<NameFlagEntry> parseNameFlagBlob(ByteView blob) {
       }
       entries.push_back(std::move(entry));
     }
+    // The entry counts as long as its header and name are there, so that its flag holds
+    // even when its length leaves no room for another (or, at 0, would repeat it).
+    if (length == 0 || length > blob.size() - at) break;
     at += static_cast<size_t>(length);
   }
   return entries;

@@ -19,8 +19,9 @@ struct NameFlagEntry {
 inline constexpr uint32_t kWrittenBackFlag = 0x00000004;
 inline constexpr size_t kMaxCreatedNames = 255;
 
-// The accepted entries in stored order. The walk ends early at an entry of length 0, an
-// entry that runs past the blob, or when the blob ends before entryCount entries.
+// The accepted entries in stored order. An entry whose header and name lie in the blob
+// counts; the walk ends after an entry of length 0 or one that runs past the blob, and
+// when the blob ends before entryCount entries.
 std::vector<NameFlagEntry> parseNameFlagBlob(ByteView blob);
 
 // The blob as read with the written-back flag set, then the created names: a big-endian

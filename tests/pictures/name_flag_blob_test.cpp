@@ -65,15 +65,42 @@ TEST(NameFlagBlob, WalkEndsInsteadOfReadingPastTheBlob) {
       {"header only", blobOf(0, {}), 0},
       {"count without entries", blobOf(3, {}), 0},
       {"count larger than entries", blobOf(5, {entry(0, 14, 0, 0, 0, "Only")}), 1},
-      {"length past the end",
-       blobOf(2, {entry(0, 14, 0, 0, 0, "Keep"), entry(0, 99, 0, 0, 0, "Long")}), 1},
-      {"huge A + B", blobOf(1, {entry(255, 0xFFFFFFFF, 0, 0, 0, "Huge")}), 0},
-      {"length zero", blobOf(3, {entry(0, 0, 0, 0, 0, "Zero"), entry(0, 14, 0, 0, 0, "Next")}), 0},
       {"name past the end", cut, 1},
       {"entry header cut", blobOf(1, {Bytes{0, 0, 0, 0, 0, 9}}), 0},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(parseNameFlagBlob(c.blob).size(), c.expected) << c.what;
+  }
+}
+
+// An entry whose A + B leaves no room for a next one still counts when its header and name
+// are inside the blob; the walk stops after it.
+TEST(NameFlagBlob, LastReadableEntryCountsWhateverItsLength) {
+  struct Case {
+    const char* what;
+    Bytes blob;
+    std::vector<std::pair<std::string, uint8_t>> kept;
+  };
+  Bytes tail{0xEE, 0xEE};
+  Bytes longPlusTail = entry(0, 99, 0, 0, 0, "Long");
+  longPlusTail.insert(longPlusTail.end(), tail.begin(), tail.end());
+  const Case cases[] = {
+      {"length past the end",
+       blobOf(2, {entry(0, 14, 0, 0, 0, "Keep"), entry(0, 99, 0, 0, 0, "Long")}),
+       {{"Keep", 0}, {"Long", 0}}},
+      {"bytes after the name, length past the end", blobOf(1, {longPlusTail}), {{"Long", 0}}},
+      {"huge A + B",
+       blobOf(3, {entry(255, 0xFFFFFFFF, 0, 0, 0, "Huge"), entry(0, 14, 0, 0, 1, "Next")}),
+       {{"Huge", 0}}},
+      {"length zero",
+       blobOf(3, {entry(0, 0, 0, 0, 0, "Zero"), entry(0, 14, 0, 0, 1, "Next")}),
+       {{"Zero", 0}}},
+      {"dropped entry past the end", blobOf(1, {entry(0, 99, 1, 0, 0, "Gone")}), {}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::pair<std::string, uint8_t>> kept;
+    for (const auto& e : parseNameFlagBlob(c.blob)) kept.emplace_back(e.name.value_or(""), e.flag);
+    EXPECT_EQ(kept, c.kept) << c.what;
   }
 }
 

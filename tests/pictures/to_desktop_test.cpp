@@ -87,6 +87,17 @@ TEST_F(ToDesktop, ExistingFilesAndFlaggedNames) {
   EXPECT_TRUE(codec.decodes[0].overwrite);
 }
 
+TEST_F(ToDesktop, LastEntryRunningPastTheBlobKeepsItsPictureBack) {
+  Bytes blob = test::infoBlob({{"Shown", 5}, {"Hidden", 0}});
+  storeBe32(&blob[8 + 17 + 2], 999);  // the second entry's B
+  putInfoDb(blob);
+  putPicture("Hidden", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  putPicture("Shown", kTypeUncompressed, kCreatorAlbum, test::pattern(10));
+  reconnect();
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
+  EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Shown.bmp"}));
+}
+
 TEST_F(ToDesktop, FirstPhaseAsksTheFileBeforeTheList) {
   putInfoDb(test::infoBlob({}));
   putPicture("Existing", kTypeUncompressed, kCreatorAlbum, test::pattern(10));

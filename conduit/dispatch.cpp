@@ -12,27 +12,29 @@ constexpr uint32_t kTypeCompressed = fourCC("bpmc");
 constexpr uint32_t kCreatorAlbum = fourCC("LmDx");
 constexpr uint32_t kCreatorPainting = fourCC("SkVa");
 
-void copyAllToDesktop(bool overwrite) {
+// All four run whatever each finds; false when any of them found no sync folder.
+bool copyAllToDesktop(bool overwrite) {
   auto& t = transfers();
-  t.copyPicturesToDesktop(kTypeUncompressed, kCreatorPainting, overwrite);
-  t.copyPicturesToDesktop(kTypeCompressed, kCreatorPainting, overwrite);
-  t.copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, overwrite);
-  t.copyPicturesToDesktop(kTypeCompressed, kCreatorAlbum, overwrite);
+  bool folderThere = t.copyPicturesToDesktop(kTypeUncompressed, kCreatorPainting, overwrite);
+  folderThere &= t.copyPicturesToDesktop(kTypeCompressed, kCreatorPainting, overwrite);
+  folderThere &= t.copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, overwrite);
+  folderThere &= t.copyPicturesToDesktop(kTypeCompressed, kCreatorAlbum, overwrite);
+  return folderThere;
 }
 
 void logSuccess() {
   LogAddEntry(kSuccessLine, kActivityNormal, 0);
 }
 
-void dispatch(uint32_t syncType) {
+void act(uint32_t syncType) {
   switch (syncType) {
     case kSyncFiles:
       copyAllToDesktop(false);
       if (transfers().copyPicturesToHandheld(kCreatorAlbum, false)) logSuccess();
       break;
     case kHandheldOverwritesDesktop:
-      copyAllToDesktop(true);
-      logSuccess();
+      // Other failures are reported by the transfers and still end with the success line.
+      if (copyAllToDesktop(true)) logSuccess();
       break;
     case kDesktopOverwritesHandheld:
       if (transfers().copyPicturesToHandheld(kCreatorAlbum, true)) logSuccess();
@@ -43,7 +45,6 @@ void dispatch(uint32_t syncType) {
     default:
       break;  // sync types the conduit does not act on
   }
-  SyncDeleteDb(kFontDatabase, 0);
 }
 
 }  // namespace
@@ -53,9 +54,10 @@ Transfers& transfers() {
   return t;
 }
 
-void runSync(uint32_t syncType) {
+void runSync(std::optional<uint32_t> syncType) {
   try {
-    dispatch(syncType);
+    if (syncType) act(*syncType);
+    SyncDeleteDb(kFontDatabase, 0);
   } catch (int32_t code) {
     LogAddFormattedEntry(kActivityError, 0, kCaughtErrorFormat, static_cast<long>(code));
   }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 namespace lumora::conduit {
 
@@ -20,8 +21,9 @@ inline constexpr const char* kFontDatabase = "TTFonts_DB";
 inline constexpr int32_t kActivityNormal = -1;
 inline constexpr int32_t kActivityError = 22;
 
-// Runs the HotSync for syncType. An int32_t thrown by anything it calls is logged and ends
-// the HotSync; other exceptions pass.
-void runSync(uint32_t syncType);
+// Runs the HotSync for syncType; without one (no sync properties) nothing but the removal
+// of the font database, as for a sync type the conduit does not act on. An int32_t thrown
+// by anything it calls is logged and ends the HotSync; other exceptions pass.
+void runSync(std::optional<uint32_t> syncType);
 
 }  // namespace lumora::conduit

@@ -1,6 +1,7 @@
 #include "conduit/exports.h"
 
 #include <cstring>
+#include <optional>
 
 #include "common/bytes.h"
 #include "conduit/config_dialog.h"
@@ -55,8 +56,12 @@ using namespace lumora::conduit;
 extern "C" {
 
 int32_t OpenConduit(void*, void* syncProperties) {
-  uint32_t syncType = 0;
-  if (syncProperties) std::memcpy(&syncType, syncProperties, sizeof syncType);
+  std::optional<uint32_t> syncType;
+  if (syncProperties) {
+    uint32_t type = 0;
+    std::memcpy(&type, syncProperties, sizeof type);
+    syncType = type;
+  }
   runSync(syncType);
   return 0;
 }

@@ -3,7 +3,9 @@
 
 namespace lumora::pictures {
 
-void copyPicturesToDesktop(uint32_t, uint32_t, bool) {}
+bool copyPicturesToDesktop(uint32_t, uint32_t, bool) {
+  return true;
+}
 bool copyPicturesToHandheld(uint32_t, bool) {
   return true;
 }

@@ -7,7 +7,7 @@
 namespace lumora::conduit {
 
 struct Transfers {
-  void (*copyPicturesToDesktop)(uint32_t type, uint32_t creator, bool overwrite);
+  bool (*copyPicturesToDesktop)(uint32_t type, uint32_t creator, bool overwrite);
   bool (*copyPicturesToHandheld)(uint32_t creator, bool overwrite);
 };
 
@@ -18,8 +18,9 @@ Transfers& transfers();
 
 namespace lumora::pictures {
 
-// Handheld to desktop, for one database type and creator.
-void copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
+// Handheld to desktop, for one database type and creator; false when the sync folder is
+// missing.
+bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
 // Desktop to handheld; false when the pass did not start.
 bool copyPicturesToHandheld(uint32_t creator, bool overwrite);
 

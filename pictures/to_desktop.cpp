@@ -112,21 +112,22 @@ bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder,
 
 }  // namespace
 
-void copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
+bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
   std::string folder = syncFolder();
   if (!syncFolderPresent(folder)) {
     logEntry(kMissingFolderLine, kActivityError);
-    return;
+    return false;
   }
   SyncSearchTypeCreator search{};
   search.options = SYNC_SEARCH_OPTIONS;
   search.searchFlags = SYNC_SEARCH_NEW;
   search.type = type;
   search.creator = creator;
-  if (!walk(Phase::first, search, folder, overwrite)) return;
+  if (!walk(Phase::first, search, folder, overwrite)) return true;
   // The flags stay as the first phase left them: a new search only when it met nothing.
   search.type = kTypeCompressed;
   walk(Phase::second, search, folder, overwrite);
+  return true;
 }
 
 }  // namespace lumora::pictures

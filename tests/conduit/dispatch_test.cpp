@@ -16,6 +16,7 @@ namespace {
 // What the dispatch asked the transfers to do, in order.
 std::vector<std::string> calls;
 bool handheldResult = true;
+bool folderThere = true;  // what each handheld-to-desktop transfer reports
 int32_t throwOnCall = 0;  // 1-based call number that throws 5; 0 for none
 
 std::string code(uint32_t v) {
@@ -26,9 +27,10 @@ void maybeThrow() {
   if (throwOnCall != 0 && static_cast<int32_t>(calls.size()) == throwOnCall) throw int32_t{5};
 }
 
-void recordToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
+bool recordToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
   calls.push_back("desktop " + code(type) + "/" + code(creator) + (overwrite ? " over" : ""));
   maybeThrow();
+  return folderThere;
 }
 
 bool recordToHandheld(uint32_t creator, bool overwrite) {
@@ -45,6 +47,7 @@ class Dispatch : public test::HandheldTest {
     transfers() = {&recordToDesktop, &recordToHandheld};
     calls.clear();
     handheldResult = true;
+    folderThere = true;
     throwOnCall = 0;
     createDatabase("TTFonts_DB", fourCC("ttfn"), fourCC("TTFt"));
   }
@@ -92,6 +95,19 @@ TEST_F(Dispatch, HandheldOverwritesDesktopAlwaysLogsSuccess) {
   EXPECT_FALSE(databaseExists("TTFonts_DB"));
 }
 
+TEST_F(Dispatch, MissingSyncFolderGivesNoSuccessLine) {
+  // The transfers log the missing folder themselves; the fake ones log nothing.
+  folderThere = false;
+  for (uint32_t type : {0u, 2u}) {
+    handheldResult = type != 0;
+    calls.clear();
+    log.clear();
+    sync(type);
+    EXPECT_EQ(calls.size(), type == 0 ? 5u : 4u) << type;
+    EXPECT_TRUE(log.empty()) << type;
+  }
+}
+
 TEST_F(Dispatch, DesktopOverwritesHandheld) {
   sync(3);
   EXPECT_EQ(calls, std::vector<std::string>{"handheld LmDx over"});
@@ -137,9 +153,11 @@ TEST_F(Dispatch, IntegerThrownByTheFontDeletionIsCaught) {
                                              {"Quillet: error -7.", 22}}));
 }
 
-TEST_F(Dispatch, NullSyncPropertiesAreTakenAsSyncFiles) {
+TEST_F(Dispatch, NullSyncPropertiesRunNoTransferButDeleteFontDatabase) {
   EXPECT_EQ(OpenConduit(nullptr, nullptr), 0);
-  EXPECT_EQ(calls.size(), 5u);
+  EXPECT_TRUE(calls.empty());
+  EXPECT_TRUE(log.empty());
+  EXPECT_FALSE(databaseExists("TTFonts_DB"));
 }
 
 }  // namespace

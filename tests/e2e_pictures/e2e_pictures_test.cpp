@@ -351,6 +351,20 @@ TEST_F(SyncE2E, DesktopOverwritesHandheld) {
   expectPalmPdbReads(handheld(), written);
 }
 
+TEST_F(SyncE2E, MissingSyncFolderIsNoSuccess) {
+  const std::string kMissing =
+      "[22] Not existing desktop synchronization directory. The synchronization of Lumora "
+      "failed.";
+  setSyncFolder(folder("absent"));
+  for (int type : {0, 2, 3}) {
+    SCOPED_TRACE(type);
+    CommandRun run = sync(type);
+    EXPECT_EQ(run.count(kMissing), type == 3 ? 1u : type == 0 ? 5u : 4u);
+    EXPECT_EQ(run.count(kSuccess), 0u);
+  }
+  EXPECT_FALSE(fs::exists(folder("absent")));
+}
+
 TEST_F(SyncE2E, DoNothingChangesNothing) {
   CommandRun run = sync(6);
   EXPECT_EQ(run.count("[-1] LmDx configured to do nothing."), 1u);

@@ -54,7 +54,7 @@ TEST_F(ToDesktop, MissingSyncFolder) {
   for (const auto& folder : folders) {
     setSyncFolder(folder);
     log.clear();
-    copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
+    EXPECT_FALSE(copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false)) << folder;
     EXPECT_EQ(log, (std::vector<LogLine>{{"Not existing desktop synchronization directory. The "
                                           "synchronization of Lumora failed.",
                                           22}}))
@@ -64,7 +64,7 @@ TEST_F(ToDesktop, MissingSyncFolder) {
 }
 
 TEST_F(ToDesktop, NoPicturesNoLogLines) {
-  copyPicturesToDesktop(kTypeCompressed, kCreatorPainter, true);
+  EXPECT_TRUE(copyPicturesToDesktop(kTypeCompressed, kCreatorPainter, true));
   EXPECT_TRUE(log.empty());
   EXPECT_TRUE(codec.decodes.empty());
 }

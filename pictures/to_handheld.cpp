@@ -13,6 +13,7 @@
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
+#include "pictures/saved_database.h"
 #include "pictures/sync_folder.h"
 #include "platform/files/files.h"
 #include "hotsync/api/hotsync.h"
@@ -37,40 +38,81 @@ void logBadFileName(const std::string& fileName) {
   logEntry(line);
 }
 
-// An integer thrown by the Sync Manager while a database is being filled would leave it
-// half-written once the handheld commits it; on the way out it is closed and deleted.
-class DeleteIfAbandoned {
+// A picture database being written, and the database of that name it replaces, if any.
+// Unless kept, it ends by deleting what was written and putting the old database back, also
+// when an integer thrown by the Sync Manager passes through, so a picture is never left
+// half-written nor lost.
+class PictureWrite {
  public:
-  DeleteIfAbandoned(OpenDatabase& db, std::string name)
-      : db_(db), name_(std::move(name)), pending_(std::uncaught_exceptions()) {}
-  ~DeleteIfAbandoned() {
-    if (std::uncaught_exceptions() <= pending_) return;
+  PictureWrite(std::string name, std::optional<SavedDatabase> replaced)
+      : name_(std::move(name)),
+        replaced_(std::move(replaced)),
+        exceptionsBefore_(std::uncaught_exceptions()) {}
+  ~PictureWrite() {
+    // More exceptions in flight than at construction means this is the unwinding of one
+    // thrown while the database was being written, not the end of a write that finished.
+    if (std::uncaught_exceptions() <= exceptionsBefore_) return;
     try {
-      db_.close();
-      deleteDatabase(name_, kCard);
+      abandon();
     } catch (...) {
       // The first error is the one that travels on.
     }
   }
-  DeleteIfAbandoned(const DeleteIfAbandoned&) = delete;
-  DeleteIfAbandoned& operator=(const DeleteIfAbandoned&) = delete;
+  PictureWrite(const PictureWrite&) = delete;
+  PictureWrite& operator=(const PictureWrite&) = delete;
+
+  // The new database was created and is open.
+  void created(uint8_t handle) {
+    db_ = OpenDatabase(handle);
+    created_ = true;
+  }
+  // The old database is still there (its deletion failed): nothing to put back.
+  void oldStayed() { replaced_.reset(); }
+  uint8_t handle() const { return db_.handle(); }
+  void close() { db_.close(); }
+  void keep() {
+    close();
+    done_ = true;
+  }
+  void abandon() {
+    if (done_) return;
+    done_ = true;
+    close();
+    if (created_) deleteDatabase(name_, kCard);
+    if (replaced_ && !restoreDatabase(*replaced_)) {
+      char line[200];
+      std::snprintf(line, sizeof line,
+                    "Lumora: the former handheld database \"%s\" could not be put back.",
+                    printable(name_).c_str());
+      logEntry(line);
+    }
+  }
 
  private:
-  OpenDatabase& db_;
   std::string name_;
-  int pending_;
+  std::optional<SavedDatabase> replaced_;
+  OpenDatabase db_;
+  int exceptionsBefore_;
+  bool created_ = false;
+  bool done_ = false;
 };
 
-// Creates the database; with overwrite an existing one of that name is replaced.
-// Returns the Sync Manager result, or nullopt when an existing database is to stay.
-std::optional<int32_t> create(SyncCreateParams& params, bool overwrite) {
-  SyncCreateParams fresh = params;
+enum class Creation { created, exists, failed };
+
+// Creates the database; an existing one of that name is left as it is.
+Creation createDatabase(SyncCreateParams& params) {
   int32_t rc = SyncCreateDb(&params);
-  if (rc != SYNC_ERR_EXISTS) return rc;
-  if (!overwrite) return std::nullopt;
-  deleteDatabase(fresh.name, kCard);
-  params = fresh;
-  return SyncCreateDb(&params);
+  if (rc == 0) return Creation::created;
+  return rc == SYNC_ERR_EXISTS ? Creation::exists : Creation::failed;
+}
+
+// The picture as the handheld takes it; when it does not fit, once more with the maxima
+// swapped, which stay swapped for the files that follow.
+std::optional<Bytes> encodeFor(const std::string& path, DeviceCapabilities& caps) {
+  std::optional<Bytes> bitmap = codec().encode(path, caps);
+  if (bitmap) return bitmap;
+  std::swap(caps.maxWidth, caps.maxHeight);
+  return codec().encode(path, caps);
 }
 
 void copyOne(const std::string& folder, const std::string& fileName, uint32_t creator,
@@ -81,50 +123,72 @@ void copyOne(const std::string& folder, const std::string& fileName, uint32_t cr
     return;
   }
   uint32_t type = caps.compression != 0 ? kTypeCompressed : kTypeUncompressed;
-  SyncCreateParams params = createParams(*name, type, creator, kBackupAttribute);
+  const SyncCreateParams fresh = createParams(*name, type, creator, kBackupAttribute);
   if (NameFlagList::instance().flagFor(*name) == 0) return;
 
-  std::optional<int32_t> created = create(params, overwrite);
-  if (!created) return;
+  const std::string path = pathInFolder(folder, fileName);
+  SyncCreateParams params = fresh;
+  Creation creation = createDatabase(params);
+  std::optional<Bytes> bitmap;
+  std::optional<SavedDatabase> replaced;
+  if (creation == Creation::exists) {
+    if (!overwrite) return;
+    // The existing picture goes only once there is one to put in its place, and it is
+    // kept in memory until that one is written.
+    bitmap = encodeFor(path, caps);
+    if (!bitmap) {
+      NameFlagList::instance().addCreated(*name);
+      logRefusal(fileName, caps);
+      return;
+    }
+    replaced = saveDatabase(*name);
+    if (!replaced) {
+      char line[200];
+      std::snprintf(line, sizeof line,
+                    "Lumora: handheld database \"%s\" could not be read, so it was not "
+                    "replaced.",
+                    printable(*name).c_str());
+      logEntry(line);
+      return;
+    }
+  }
+  PictureWrite write(*name, std::move(replaced));
+  if (creation == Creation::exists) {
+    deleteDatabase(*name, kCard);
+    params = fresh;
+    creation = createDatabase(params);
+    if (creation == Creation::exists) write.oldStayed();
+  }
   NameFlagList::instance().addCreated(*name);
-  if (*created != 0) {
+  if (creation != Creation::created) {
     logEntry("Lumora: failed to create database on handheld.");
+    write.abandon();
     return;
   }
-  OpenDatabase db(params.handle);
-  DeleteIfAbandoned abandoned(db, *name);
+  write.created(params.handle);
 
-  std::string path = pathInFolder(folder, fileName);
-  std::optional<Bytes> bitmap = codec().encode(path, caps);
-  if (!bitmap) {
-    // Kept swapped for the files that follow.
-    std::swap(caps.maxWidth, caps.maxHeight);
-    bitmap = codec().encode(path, caps);
-  }
+  if (!bitmap) bitmap = encodeFor(path, caps);
   if (!bitmap) {
     logRefusal(fileName, caps);
-    db.close();
-    deleteDatabase(*name, kCard);
+    write.abandon();
     return;
   }
-  if (writeAppInfo(db.handle(), static_cast<uint32_t>(bitmap->size())) != 0) {
+  if (writeAppInfo(write.handle(), static_cast<uint32_t>(bitmap->size())) != 0) {
     logEntry("Lumora: failed to write app info block.");
-    db.close();
-    deleteDatabase(*name, kCard);
+    write.abandon();
     return;
   }
-  bool written = writeChunks(db.handle(), *bitmap) == 0;
-  if (written)
+  if (writeChunks(write.handle(), *bitmap) == 0) {
     logEntry("Lumora: database successfully created on handheld.");
-  else
-    logEntry("Lumora: failed to write record.");
-  db.close();
-  if (!written) {
-    logEntry(
-        "Lumora: failed to create database on handheld. Check whethere there is enough free "
-        "space");
-    deleteDatabase(*name, kCard);
+    write.keep();
+    return;
   }
+  logEntry("Lumora: failed to write record.");
+  write.close();
+  logEntry(
+      "Lumora: failed to create database on handheld. Check whethere there is enough free "
+      "space");
+  write.abandon();
 }
 
 }  // namespace

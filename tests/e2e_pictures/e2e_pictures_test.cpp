@@ -351,6 +351,26 @@ TEST_F(SyncE2E, DesktopOverwritesHandheld) {
   expectPalmPdbReads(handheld(), written);
 }
 
+// A desktop picture the handheld cannot take leaves the handheld's picture of that name as
+// it was.
+TEST_F(SyncE2E, DesktopOverwritesHandheldKeepsPictureItCannotReplace) {
+  Picture big{900, 700, std::vector<uint32_t>(900 * 700, 0x336699)};
+  test::writeFile(sync() + "/Meadow.bmp", writeBmp(big, 24, {}));
+  CommandRun run = sync(3);
+  EXPECT_EQ(run.count(kCreated), 4u);
+  EXPECT_EQ(run.count(kSuccess), 1u);
+  size_t refused = 0;
+  for (const auto& line : run.lines)
+    if (line.starts_with("[-1] Lumora: Cannot download Meadow.bmp file to handheld")) ++refused;
+  EXPECT_EQ(refused, 1u);
+  Snapshot hand = snapshot(handheld());
+  EXPECT_EQ(hand["Meadow.pdb"], handheldBefore["Meadow.pdb"]);
+  Bytes oldBlob = joined(pdb(handheldBefore, "Sketvia_InfoDB.pdb"));
+  auto created = trailerNames(infoOf(hand).blob, oldBlob.size());
+  EXPECT_EQ(std::set<std::string>(created.begin(), created.end()),
+            (std::set<std::string>{"Greys", "Lighthouse", "Meadow", "Mono Sign", "Tiles"}));
+}
+
 TEST_F(SyncE2E, MissingSyncFolderIsNoSuccess) {
   const std::string kMissing =
       "[22] Not existing desktop synchronization directory. The synchronization of Lumora "

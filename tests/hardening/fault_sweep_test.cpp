@@ -3,6 +3,8 @@
 // failure.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <iostream>
 
 #include "hotsync/api/hotsync.h"
@@ -97,6 +99,33 @@ INSTANTIATE_TEST_SUITE_P(SampleHandheld, FaultSweep,
                            return "Type" + std::to_string(info.param.syncType) +
                                   (info.param.throwInteger ? "Throw" : "Fail");
                          });
+
+// Sync type 3 with only Meadow.bmp in the sync folder: the first create finds the handheld's
+// Meadow, which is then deleted, and the second create (failing or throwing here) is the
+// one meant to replace it. The handheld's Meadow must come out as it was.
+TEST(ReplacedPicture, CreateFailingAfterTheDeleteKeepsTheOldOne) {
+  constexpr int32_t kCode = SYNC_ERR_STORAGE;
+  for (bool throws : {false, true}) {
+    SCOPED_TRACE(throws ? "throw" : "fail");
+    Scene scene;
+    for (const auto& [name, bytes] : snapshot(scene.sync()))
+      if (name != "Meadow.bmp") std::filesystem::remove(scene.sync() + "/" + name);
+    Snapshot before = snapshot(scene.handheld());
+    ConduitRun r = scene.run(3, Fault{"SyncCreateDb", 2, kCode, throws});
+    EXPECT_EQ(r.result, 0);
+    EXPECT_FALSE(r.escaped);
+    Snapshot after = snapshot(scene.handheld());
+    ASSERT_TRUE(after.count("Meadow.pdb"));
+    EXPECT_EQ(databaseContent(after["Meadow.pdb"]), databaseContent(before["Meadow.pdb"]));
+    LogEntry expected = throws ? LogEntry{"Quillet: error " + std::to_string(kCode) + ".", 22}
+                               : LogEntry{"Lumora: failed to create database on handheld.", -1};
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(), expected), r.log.end());
+    for (const auto& e : r.log) {
+      EXPECT_NE(e.text, "Lumora: database successfully created on handheld.");
+      EXPECT_EQ(e.text.find("could not be put back"), std::string::npos);
+    }
+  }
+}
 
 }  // namespace
 }  // namespace lumora::hardening

@@ -158,15 +158,7 @@ std::vector<std::string> damage(const Snapshot& deskBefore, const Snapshot& desk
     if (!complete(*after)) problems.push_back("picture database incomplete: " + name);
   }
   for (const auto& [name, bytes] : handBefore) {
-    if (handAfter.count(name)) continue;
-    // A database the sync replaces may be gone when its new version failed; the desktop
-    // still holds the picture and the next sync brings it.
-    auto clean = handClean.find(name);
-    bool replaced =
-        clean != handClean.end() && databaseContent(clean->second) != databaseContent(bytes);
-    std::string stem = name.substr(0, name.size() - 4);
-    if (replaced && deskAfter.count(stem + ".bmp")) continue;
-    problems.push_back("handheld database lost: " + name);
+    if (!handAfter.count(name)) problems.push_back("handheld database lost: " + name);
   }
   return problems;
 }

@@ -79,7 +79,7 @@ std::optional<DatabaseContent> databaseContent(ByteView file);
 // The problems found after a run that started from before, where clean is what the same
 // sync gives without a fault: desktop files are unchanged or (for a picture the sync
 // replaces or adds) the complete new picture, no temporary file is left, every handheld
-// file parses and every picture database is the old or the complete new one.
+// file parses, none is lost, and every picture database is the old or the complete new one.
 std::vector<std::string> damage(const Snapshot& deskBefore, const Snapshot& deskClean,
                                 const Snapshot& deskAfter, const Snapshot& handBefore,
                                 const Snapshot& handClean, const Snapshot& handAfter);

@@ -16,6 +16,12 @@ using test::LogLine;
 const LogLine kCreated{"Lumora: database successfully created on handheld.", -1};
 const LogLine kCreateFailed{"Lumora: failed to create database on handheld.", -1};
 
+struct Fault {
+  const char* op;
+  int32_t nth;
+  bool throws;
+};
+
 class ToHandheld : public test::HandheldTest {
  protected:
   void SetUp() override {
@@ -173,15 +179,95 @@ TEST_F(ToHandheld, FailuresOfOneFile) {
   }
 }
 
-TEST_F(ToHandheld, RecreateAfterDeleteFailing) {
+// Replacing a picture: whatever fails, the handheld keeps the old picture or gets the new one.
+TEST_F(ToHandheld, ReplacedPictureSurvivesEveryFailure) {
+  const LogLine kRecordFailed{"Lumora: failed to write record.", -1};
+  const LogLine kNoSpace{
+      "Lumora: failed to create database on handheld. Check whethere there is enough free space",
+      -1};
+  const LogLine kRefused{
+      "Lumora: Cannot download Sunset.bmp file to handheld because the device "
+      "supports 480 x 320 bitmaps with maximum size of 131072 bytes of raw data",
+      -1};
+  struct Case {
+    const char* what;
+    std::vector<Fault> faults;
+    bool refused;  // the desktop picture cannot be converted
+    std::vector<LogLine> lines;
+    bool throws;
+  };
+  const Case cases[] = {
+      {"picture refused", {}, true, {kRefused}, false},
+      {"re-create fails", {{"SyncCreateDb", 2, false}}, false, {kCreateFailed}, false},
+      {"re-create throws", {{"SyncCreateDb", 2, true}}, false, {}, true},
+      {"delete fails", {{"SyncDeleteDb", 1, false}}, false, {kCreateFailed}, false},
+      {"app-info write fails",
+       {{"SyncWriteAppInfo", 1, false}},
+       false,
+       {{"Lumora: failed to write app info block.", -1}},
+       false},
+      {"second record fails",
+       {{"SyncWriteRecord", 2, false}},
+       false,
+       {kRecordFailed, kNoSpace},
+       false},
+      {"record write throws", {{"SyncWriteRecord", 1, true}}, false, {}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    reconnect();
+    SyncDeleteDb("Sunset", 0);
+    putPicture("Sunset", kTypeUncompressed, kCreatorPainter, test::pattern(5000, 9));
+    auto before = readDatabase("Sunset");
+    picture("Sunset.bmp", c.refused ? Bytes{'B', 'I', 'G'} : test::pattern(10000, 1));
+    log.clear();
+    HsResetFaults();
+    for (const auto& f : c.faults) HsInjectFault(f.op, f.nth, SYNC_ERR_STORAGE, f.throws ? 1 : 0);
+    if (c.throws) {
+      EXPECT_THROW(copyPicturesToHandheld(kCreatorAlbum, true), int32_t);
+    } else {
+      EXPECT_TRUE(copyPicturesToHandheld(kCreatorAlbum, true));
+    }
+    EXPECT_EQ(log, c.lines);
+    auto after = readDatabase("Sunset");
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->type, before->type);
+    EXPECT_EQ(after->creator, kCreatorPainter);
+    EXPECT_EQ(after->appInfo, before->appInfo);
+    EXPECT_EQ(after->records, before->records);
+    if (c.refused) {
+      EXPECT_EQ(HsCallCount("SyncDeleteDb"), 0);
+    }
+  }
+}
+
+TEST_F(ToHandheld, ReplacementNeedsTheOldPictureReadable) {
+  putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10, 9));
+  picture("Sunset.bmp", test::pattern(20, 1));
+  HsResetFaults();
+  HsInjectFault("SyncReadRecordByIndex", 2, SYNC_ERR_STORAGE, 0);  // the first reads the format
+  EXPECT_TRUE(copyPicturesToHandheld(kCreatorAlbum, true));
+  EXPECT_EQ(log, (std::vector<LogLine>{
+                     {"Lumora: handheld database \"Sunset\" could not be read, so it was not "
+                      "replaced.",
+                      -1}}));
+  EXPECT_EQ(readDatabase("Sunset")->joined(), test::pattern(10, 9));
+  EXPECT_EQ(HsCallCount("SyncDeleteDb"), 0);
+}
+
+TEST_F(ToHandheld, OldPictureThatCannotBePutBackIsReported) {
   putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10, 9));
   picture("Sunset.bmp", test::pattern(20, 1));
   HsResetFaults();
   HsInjectFault("SyncCreateDb", 2, SYNC_ERR_STORAGE, 0);
+  HsInjectFault("SyncCreateDb", 3, SYNC_ERR_STORAGE, 0);
   EXPECT_TRUE(copyPicturesToHandheld(kCreatorAlbum, true));
-  EXPECT_EQ(log, (std::vector<LogLine>{kCreateFailed}));
+  EXPECT_EQ(log,
+            (std::vector<LogLine>{
+                kCreateFailed,
+                {"Lumora: the former handheld database \"Sunset\" could not be put back.", -1}}));
   EXPECT_FALSE(hasDatabase("Sunset"));
-  EXPECT_EQ(HsCallCount("SyncDeleteDb"), 1);
+  EXPECT_EQ(NameFlagList::instance().created(), (std::vector<std::string>{"Sunset"}));
 }
 
 TEST_F(ToHandheld, FileNamesThatDoNotFitADatabaseName) {

@@ -3,6 +3,7 @@
 #include "common/bytes.h"
 #include "conduit/transfers.h"
 #include "hotsync/api/hotsync.h"
+#include "pictures/transfers.h"
 
 namespace lumora::conduit {
 namespace {

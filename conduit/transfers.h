@@ -1,5 +1,5 @@
-// The two picture transfers that a HotSync runs, and the table through which the
-// dispatch calls them (tests replace the entries to watch the order of calls).
+// The table through which the dispatch calls the picture transfers (tests replace the
+// entries to watch the order of calls).
 #pragma once
 
 #include <cstdint>
@@ -15,13 +15,3 @@ struct Transfers {
 Transfers& transfers();
 
 }  // namespace lumora::conduit
-
-namespace lumora::pictures {
-
-// Handheld to desktop, for one database type and creator; false when the sync folder is
-// missing.
-bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
-// Desktop to handheld; false when the pass did not start.
-bool copyPicturesToHandheld(uint32_t creator, bool overwrite);
-
-}  // namespace lumora::pictures

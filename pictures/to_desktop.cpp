@@ -4,7 +4,6 @@
 #include <new>
 #include <string>
 
-#include "conduit/transfers.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
 #include "pictures/log.h"
@@ -12,6 +11,7 @@
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/sync_folder.h"
+#include "pictures/transfers.h"
 #include "platform/files/files.h"
 #include "hotsync/api/hotsync.h"
 

@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "conduit/transfers.h"
 #include "pictures/capability_record.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
@@ -15,6 +14,7 @@
 #include "pictures/picture_names.h"
 #include "pictures/saved_database.h"
 #include "pictures/sync_folder.h"
+#include "pictures/transfers.h"
 #include "platform/files/files.h"
 #include "hotsync/api/hotsync.h"
 

@@ -1,17 +1,20 @@
 #include "conduit/dispatch.h"
 
-#include "common/bytes.h"
 #include "conduit/transfers.h"
 #include "hotsync/api/hotsync.h"
+#include "pictures/log.h"
+#include "pictures/picture_database.h"
 #include "pictures/transfers.h"
 
 namespace lumora::conduit {
 namespace {
 
-constexpr uint32_t kTypeUncompressed = fourCC("bpmf");
-constexpr uint32_t kTypeCompressed = fourCC("bpmc");
-constexpr uint32_t kCreatorAlbum = fourCC("LmDx");
-constexpr uint32_t kCreatorPainting = fourCC("SkVa");
+using pictures::kActivityError;
+using pictures::kActivityNormal;
+using pictures::kCreatorAlbum;
+using pictures::kCreatorPainting;
+using pictures::kTypeCompressed;
+using pictures::kTypeUncompressed;
 
 // All four run whatever each finds; false when any of them found no sync folder.
 bool copyAllToDesktop(bool overwrite) {

@@ -18,8 +18,6 @@ inline constexpr const char* kSuccessLine = "Lumora: sync operation completed su
 inline constexpr const char* kDoNothingLine = "LmDx configured to do nothing.";
 inline constexpr const char* kCaughtErrorFormat = "Quillet: error %ld.";
 inline constexpr const char* kFontDatabase = "TTFonts_DB";
-inline constexpr int32_t kActivityNormal = -1;
-inline constexpr int32_t kActivityError = 22;
 
 // Runs the HotSync for syncType; without one (no sync properties) nothing but the removal
 // of the font database, as for a sync type the conduit does not act on. An int32_t thrown

@@ -1,4 +1,4 @@
-// HotSync log lines of the picture exchange.
+// HotSync log lines of the conduit.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,8 @@
 
 namespace lumora::pictures {
 
+// Activity codes of the conduit's log lines: 22 marks a missing sync folder, a handheld
+// database that cannot be opened and a caught error; every other line has -1.
 inline constexpr int32_t kActivityNormal = -1;
 inline constexpr int32_t kActivityError = 22;
 

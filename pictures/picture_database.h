@@ -17,7 +17,7 @@ namespace lumora::pictures {
 inline constexpr uint32_t kTypeUncompressed = fourCC("bpmf");
 inline constexpr uint32_t kTypeCompressed = fourCC("bpmc");
 inline constexpr uint32_t kCreatorAlbum = fourCC("LmDx");
-inline constexpr uint32_t kCreatorPainter = fourCC("SkVa");
+inline constexpr uint32_t kCreatorPainting = fourCC("SkVa");
 
 inline constexpr uint16_t kAppInfoTag = 12;
 inline constexpr size_t kAppInfoSize = 6;

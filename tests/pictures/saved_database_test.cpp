@@ -33,7 +33,7 @@ TEST_F(SavedDatabaseTest, PutBackAsItWas) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    putDatabase(c.name, kTypeUncompressed, kCreatorPainter, c.appInfo, c.records);
+    putDatabase(c.name, kTypeUncompressed, kCreatorPainting, c.appInfo, c.records);
     auto before = readDatabase(c.name);
     SyncDbInfo infoBefore = infoOf(c.name);
     auto saved = saveDatabase(c.name);

@@ -38,7 +38,7 @@ class ToDesktop : public test::HandheldTest {
 TEST_F(ToDesktop, CopiesEveryPictureOfTheTypeAndCreator) {
   putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10000, 1));
   putPicture("Harbour", kTypeUncompressed, kCreatorAlbum, test::pattern(300, 2));
-  putPicture("Sketch", kTypeUncompressed, kCreatorPainter, test::pattern(300, 3));
+  putPicture("Sketch", kTypeUncompressed, kCreatorPainting, test::pattern(300, 3));
   copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, false);
   ASSERT_EQ(codec.decodes.size(), 2u);
   EXPECT_EQ(decodedNames(), (std::vector<std::string>{"Harbour.bmp", "Sunset.bmp"}));
@@ -64,7 +64,7 @@ TEST_F(ToDesktop, MissingSyncFolder) {
 }
 
 TEST_F(ToDesktop, NoPicturesNoLogLines) {
-  EXPECT_TRUE(copyPicturesToDesktop(kTypeCompressed, kCreatorPainter, true));
+  EXPECT_TRUE(copyPicturesToDesktop(kTypeCompressed, kCreatorPainting, true));
   EXPECT_TRUE(log.empty());
   EXPECT_TRUE(codec.decodes.empty());
 }
@@ -119,10 +119,10 @@ TEST_F(ToDesktop, SecondPhaseGoesOnWithCompressedPictures) {
 
   // With nothing met in the first phase the second starts a new search.
   codec.decodes.clear();
-  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainter, true);
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainting, true);
   EXPECT_TRUE(codec.decodes.empty());
-  putPicture("D-sketch", kTypeCompressed, kCreatorPainter, test::pattern(10));
-  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainter, true);
+  putPicture("D-sketch", kTypeCompressed, kCreatorPainting, test::pattern(10));
+  copyPicturesToDesktop(kTypeUncompressed, kCreatorPainting, true);
   EXPECT_EQ(decodedNames(), (std::vector<std::string>{"D-sketch.bmp"}));
 }
 

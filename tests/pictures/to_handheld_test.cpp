@@ -84,7 +84,7 @@ TEST_F(ToHandheld, EmptySyncFolderIsASuccess) {
 }
 
 TEST_F(ToHandheld, ExistingDatabases) {
-  putPicture("Sunset", kTypeUncompressed, kCreatorPainter, test::pattern(10, 9));
+  putPicture("Sunset", kTypeUncompressed, kCreatorPainting, test::pattern(10, 9));
   picture("Sunset.bmp", test::pattern(20, 1));
   EXPECT_TRUE(copyPicturesToHandheld(kCreatorAlbum, false));
   EXPECT_TRUE(log.empty());
@@ -217,7 +217,7 @@ TEST_F(ToHandheld, ReplacedPictureSurvivesEveryFailure) {
     SCOPED_TRACE(c.what);
     reconnect();
     SyncDeleteDb("Sunset", 0);
-    putPicture("Sunset", kTypeUncompressed, kCreatorPainter, test::pattern(5000, 9));
+    putPicture("Sunset", kTypeUncompressed, kCreatorPainting, test::pattern(5000, 9));
     auto before = readDatabase("Sunset");
     picture("Sunset.bmp", c.refused ? Bytes{'B', 'I', 'G'} : test::pattern(10000, 1));
     log.clear();
@@ -232,7 +232,7 @@ TEST_F(ToHandheld, ReplacedPictureSurvivesEveryFailure) {
     auto after = readDatabase("Sunset");
     ASSERT_TRUE(after);
     EXPECT_EQ(after->type, before->type);
-    EXPECT_EQ(after->creator, kCreatorPainter);
+    EXPECT_EQ(after->creator, kCreatorPainting);
     EXPECT_EQ(after->appInfo, before->appInfo);
     EXPECT_EQ(after->records, before->records);
     if (c.refused) {

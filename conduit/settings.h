@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "bitmap/device_capabilities.h"
+#include "common/win32_values.h"
 
 namespace lumora::conduit {
 
@@ -18,7 +19,6 @@ inline constexpr const char* kKeyDepth = "AcceptedDepth";
 inline constexpr const char* kKeyCompression = "AcceptedCompression";
 inline constexpr const char* kDefaultSyncDir = "C:\\Lumdex";
 inline constexpr const char* kDefaultFontDir = "c:\\program files\\tarnwell\\lumdex";
-inline constexpr int kPathCapacity = 260;  // 259 characters and the terminator
 
 struct ConduitSettings {
   char syncFolder[kPathCapacity] = {};

@@ -36,7 +36,7 @@ void walkSelection(std::span<const char> selection,
   std::string_view first = stringAt(selection, 0);
   if (first.empty()) return;
   auto deliver = [&](const std::string& path) {
-    if (path.size() >= kPathSize)
+    if (path.size() >= kPathCapacity)
       onTooLong(path);
     else
       onPath(path);
@@ -53,10 +53,10 @@ void walkSelection(std::span<const char> selection,
   }
 }
 
-void pickAndQueueFonts(ui::Window owner, std::string_view userName, char (&fontFolder)[kPathSize],
-                       QueueFileFn queue) {
+void pickAndQueueFonts(ui::Window owner, std::string_view userName,
+                       char (&fontFolder)[kPathCapacity], QueueFileFn queue) {
   std::vector<char> selection(kSelectionSize, '\0');
-  profile::getString("Lumdex", "TTFontDirectory", kFontFolderDefault, fontFolder, kPathSize,
+  profile::getString("Lumdex", "TTFontDirectory", kFontFolderDefault, fontFolder, kPathCapacity,
                      "Lumdex.ini");
 
   ui::OpenFileRequest request;

@@ -3,15 +3,11 @@
 
 #include <cstdint>
 
+#include "common/win32_values.h"
+
 namespace lumora::fonts {
 
 inline constexpr int32_t kEUnexpected = static_cast<int32_t>(0x8000FFFFu);
-
-// Windows error codes the host seams stand for.
-inline constexpr int32_t kErrorFileNotFound = 2;
-inline constexpr int32_t kErrorAccessDenied = 5;
-inline constexpr int32_t kErrorWriteFault = 29;
-inline constexpr int32_t kErrorReadFault = 30;
 
 // 0x80070000 with the low 16 bits of a positive Windows error code; other codes as they are.
 constexpr int32_t hresultFromWin32(int32_t code) {

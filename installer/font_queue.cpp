@@ -29,7 +29,7 @@ FontKey openFontKey() {
     return {registryFailure(error, "cannot tell the Windows version"), nullptr};
   std::string_view path = registry::fontKeyPath(platform);
   registry::OpenedKey opened = r.openLocalMachineKey(path);
-  if (opened.error != registry::kErrorSuccess)
+  if (opened.error != kErrorSuccess)
     return {registryFailure(opened.error, "cannot open the font key " + std::string(path)),
             nullptr};
   return {Status{}, std::move(opened.key)};
@@ -54,7 +54,7 @@ Status queueValue(registry::Key& key, std::string_view valueName,
                   std::optional<std::string>& folder, std::string_view userName,
                   fonts::QueueFileFn queue) {
   registry::ValueText value = registry::readValueText(key, valueName);
-  if (value.error != registry::kErrorSuccess)
+  if (value.error != kErrorSuccess)
     return registryFailure(value.error, "no font registered as \"" + std::string(valueName) + "\"");
   if (value.type != registry::kRegSz) return {};
   std::string path = value.text;

@@ -8,7 +8,7 @@ namespace lumora::pictures {
 std::string syncFolder() {
   const char* text = conduit::settings().syncFolder;
   size_t n = 0;
-  while (n < static_cast<size_t>(conduit::kPathCapacity) && text[n] != '\0') ++n;
+  while (n < kPathCapacity && text[n] != '\0') ++n;
   return std::string(text, n);
 }
 

@@ -104,8 +104,7 @@ std::optional<std::string> addSetting(Request& r, const std::string& assignment)
   };
   if (key == "folder" || key == conduit::kKeySyncDir) {
     if (value.empty()) return "folder needs a path";
-    if (value.size() >= conduit::kPathCapacity)
-      return "the folder path is longer than 259 characters";
+    if (value.size() >= kPathCapacity) return "the folder path is longer than 259 characters";
     r.folder = value;
     return std::nullopt;
   }
@@ -123,12 +122,12 @@ std::optional<std::string> addSetting(Request& r, const std::string& assignment)
 
 // The dialog's own test of a sync folder: "<path>\*.*" finds an entry.
 bool folderExists(const std::string& path) {
-  return path.size() >= 3 && path.size() < conduit::kPathCapacity &&
+  return path.size() >= 3 && path.size() < kPathCapacity &&
          !files::fileSystem().find(path + "\\*.*").empty();
 }
 
 std::string setting(const char* key, const char* fallback) {
-  char value[conduit::kPathCapacity];
+  char value[kPathCapacity];
   profile::getString(conduit::kIniSection, key, fallback, value, sizeof value, conduit::kIniFile);
   return value;
 }

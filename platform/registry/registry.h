@@ -8,12 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace lumora::registry {
+#include "common/win32_values.h"
 
-inline constexpr int32_t kErrorSuccess = 0;
-inline constexpr int32_t kErrorFileNotFound = 2;
-inline constexpr int32_t kErrorMoreData = 234;
-inline constexpr int32_t kErrorBadDb = 1009;
+namespace lumora::registry {
 
 inline constexpr uint32_t kRegNone = 0;
 inline constexpr uint32_t kRegSz = 1;

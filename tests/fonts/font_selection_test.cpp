@@ -87,7 +87,7 @@ class PickAndQueueFonts : public testing::Test {
   test::ScriptedToolkit toolkit_;
   test::ScopedToolkit scoped_{toolkit_};
   std::filesystem::path previousDir_;
-  char fontFolder_[kPathSize];
+  char fontFolder_[kPathCapacity];
 };
 
 TEST_F(PickAndQueueFonts, AsksTheDialogForTrueTypeFilesFromTheFontFolder) {

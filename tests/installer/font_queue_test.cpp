@@ -179,11 +179,11 @@ class PlatformRegistry final : public registry::Registry {
    public:
     int32_t queryValue(std::string_view name, uint32_t* type, uint8_t* data,
                        uint32_t* size) override {
-      if (name != "Arial (TrueType)") return registry::kErrorFileNotFound;
+      if (name != "Arial (TrueType)") return kErrorFileNotFound;
       *type = registry::kRegSz;
       if (!data || *size < 10) {
         *size = 10;
-        return data ? registry::kErrorMoreData : 0;
+        return data ? kErrorMoreData : 0;
       }
       std::memcpy(data, "arial.ttf", 10);
       *size = 10;

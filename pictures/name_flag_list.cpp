@@ -96,54 +96,70 @@ void NameFlagList::load() {
 
 namespace {
 
-enum class InfoWrite { written, untouched, removed };
+SyncCreateParams infoParams() {
+  return createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
+}
 
-// Writes blob as the picture info database, replacing the one there. A write that fails
-// part-way (or is cut short by a thrown integer) deletes what it wrote, so the database is
-// never left half-filled.
-InfoWrite writeInfoDatabase(Bytes blob) {
-  SyncCreateParams params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
-  int32_t rc = SyncCreateDb(&params);
-  bool replaced = false;
-  if (rc == SYNC_ERR_EXISTS) {
-    deleteDatabase(kInfoDatabase, kCard);
-    replaced = true;
-    params = createParams(kInfoDatabase, kInfoType, kCreatorAlbum, 0);
-    rc = SyncCreateDb(&params);
-  }
-  // A database that vanished since loading is created afresh above and filled like one
-  // that was replaced.
-  if (rc != 0) return replaced ? InfoWrite::removed : InfoWrite::untouched;
-  OpenDatabase db(params.handle);
+// Fills the picture info database just created and open at handle, then closes it; when
+// that fails or throws, deletes it again. Throws nothing.
+bool fill(uint8_t handle, ByteView blob) {
   bool written = false;
   try {
-    written = writeAppInfo(db.handle(), static_cast<uint32_t>(blob.size())) == 0 &&
-              writeChunks(db.handle(), blob) == 0;
+    OpenDatabase db(handle);
+    Bytes data(blob.begin(), blob.end());
+    written = writeAppInfo(db.handle(), static_cast<uint32_t>(data.size())) == 0 &&
+              writeChunks(db.handle(), data) == 0;
+    db.close();
   } catch (...) {
     written = false;
   }
-  db.close();
-  if (written) return InfoWrite::written;
-  deleteDatabase(kInfoDatabase, kCard);
-  return InfoWrite::removed;
+  if (written) return true;
+  try {
+    deleteDatabase(kInfoDatabase, kCard);
+  } catch (...) {
+    // Nothing more can be done while unloading.
+  }
+  return false;
+}
+
+// Creates the picture info database holding blob, whole or not at all. Throws nothing.
+bool createWhole(ByteView blob) {
+  SyncCreateParams params = infoParams();
+  try {
+    if (SyncCreateDb(&params) != 0) return false;
+  } catch (...) {
+    return false;
+  }
+  return fill(params.handle, blob);
+}
+
+// Deletes the database there and creates it anew holding updated; when that cannot be
+// written whole, the old contents are put back.
+void replaceInfoDatabase(ByteView old, ByteView updated) {
+  SyncCreateParams params = infoParams();
+  int32_t rc = SyncCreateDb(&params);
+  if (rc == 0) {
+    // It vanished since loading: the database just made takes the contents.
+    if (!fill(params.handle, updated)) createWhole(old);
+    return;
+  }
+  if (rc != SYNC_ERR_EXISTS) return;
+  try {
+    deleteDatabase(kInfoDatabase, kCard);
+  } catch (...) {
+    // It may be gone all the same; the creates below find out.
+  }
+  if (!createWhole(updated)) createWhole(old);
 }
 
 }  // namespace
 
-// Runs when the library unloads, where nothing may throw. When the new contents cannot be
-// written after the old database was deleted, the old contents (loaded whole) are put back,
-// so a failing write-back never loses the handheld's picture list.
+// Runs when the library unloads, where nothing may throw. The old contents were loaded
+// whole, so a failing write-back never loses the handheld's picture list.
 void NameFlagList::writeBack() const {
   if (!blob_) return;
-  InfoWrite result = InfoWrite::removed;
   try {
-    result = writeInfoDatabase(writtenBackBlob(*blob_, created_));
-  } catch (...) {
-    result = InfoWrite::removed;
-  }
-  if (result != InfoWrite::removed) return;
-  try {
-    writeInfoDatabase(*blob_);
+    replaceInfoDatabase(*blob_, writtenBackBlob(*blob_, created_));
   } catch (...) {
     // Nothing more can be done while unloading.
   }

@@ -4,11 +4,12 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "hotsync/api/hotsync_host.h"
+#include "hotsync/api/hotsync_journal.h"
 #include "hotsync/api/install_queue.h"
 #include "hotsync/api/session.h"
-#include "hotsync/api/unfinished_writes.h"
 #include "hotsync/api/user_paths.h"
 #include "hotsync/link/dlp_handheld.h"
 #include "hotsync/store/environment_clock.h"
@@ -16,6 +17,7 @@
 #include "hotsync/store/host_files.h"
 
 using lumora::hotsync::Call;
+using lumora::hotsync::HotSyncJournal;
 using lumora::hotsync::Session;
 
 namespace {
@@ -42,6 +44,32 @@ void armFaultsFromEnvironment(Session& s) {
   for (const std::string& entry : parsed.rejected)
     logLine("HotSync: ignored the fault \"" + entry +
             "\" of LUMORA_HOTSYNC_FAULTS (expected Op:nth:code[:throw]).");
+}
+
+// Puts the handheld back as it was before a HotSync that broke off: what it created goes,
+// what it deleted comes back. The journal stays until all of it is done.
+void undoInterruptedHotSync(lumora::hotsync::Handheld& handheld, HotSyncJournal& journal) {
+  bool undone = true;
+  std::vector<lumora::hotsync::Database> copies = journal.keptCopies();
+  std::set<std::string> restored;
+  for (const auto& db : copies) restored.insert(db.name);
+  for (const std::string& name : journal.createdNames()) {
+    if (restored.count(name)) continue;
+    int32_t r = handheld.remove(name.c_str(), 0);
+    if (r == SYNC_OK)
+      logLine("HotSync: deleted \"" + name + "\", left unfinished by an interrupted HotSync.");
+    else if (r != SYNC_ERR_NOT_FOUND)
+      undone = false;
+  }
+  for (auto& db : copies) {
+    std::string name = db.name;
+    std::string reason;
+    if (handheld.install(std::move(db), reason) == SYNC_OK)
+      logLine("HotSync: put back \"" + name + "\" as it was before an interrupted HotSync.");
+    else
+      undone = false;
+  }
+  if (undone) journal.clear();
 }
 
 }  // namespace
@@ -77,14 +105,9 @@ HOTSYNC_API int32_t HsConnectLink(HsDlpExchangeFn exchange, void* context, const
   s.log.setFile(*logFile);
   armFaultsFromEnvironment(s);
 
-  lumora::hotsync::hostfs::makeFolders(*folder);
-  auto unfinished =
-      std::make_shared<lumora::hotsync::UnfinishedWrites>(*folder + "/Unfinished.txt");
   lumora::link::DlpHandheld::Options options;
   options.dlpMajor = dlpMajor;
   options.dlpMinor = dlpMinor;
-  options.journal.created = [unfinished](const std::string& name) { unfinished->add(name); };
-  options.journal.finished = [unfinished](const std::string& name) { unfinished->remove(name); };
   auto send = [exchange, context](lumora::ByteView request) -> std::optional<lumora::Bytes> {
     const uint8_t* answer = nullptr;
     uint32_t size = 0;
@@ -94,15 +117,16 @@ HOTSYNC_API int32_t HsConnectLink(HsDlpExchangeFn exchange, void* context, const
       return std::nullopt;
     return lumora::Bytes(answer, answer + size);
   };
-  auto handheld = std::make_unique<lumora::link::DlpHandheld>(send, std::move(options));
-  // A database left half-written by a broken link would pass for a whole one.
-  for (const std::string& name : std::set<std::string>(unfinished->names())) {
-    int32_t r = handheld->remove(name.c_str(), 0);
-    if (r == SYNC_OK)
-      logLine("HotSync: deleted \"" + name + "\", left unfinished by an interrupted HotSync.");
-    else if (r == SYNC_ERR_NOT_FOUND)
-      unfinished->remove(name);
-  }
+  auto handheld = std::make_unique<lumora::link::DlpHandheld>(send, options);
+  auto journal = std::make_shared<HotSyncJournal>(*folder + "/Interrupted");
+  if (journal->pending()) undoInterruptedHotSync(*handheld, *journal);
+  handheld->setJournal({
+      [journal](const std::string& name) { return journal->created(name); },
+      [journal](const std::string& name) { journal->notCreated(name); },
+      [journal](const std::string& name) { return journal->wantsCopy(name); },
+      [journal](const lumora::hotsync::Database& old) { return journal->deleting(old); },
+      [journal] { journal->clear(); },
+  });
   s.handheld = std::move(handheld);
   return SYNC_OK;
 }

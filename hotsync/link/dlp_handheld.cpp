@@ -86,40 +86,49 @@ int32_t DlpHandheld::create(const SyncCreateParams& params, uint8_t& handle) {
   request.flags = static_cast<uint16_t>(params.flags);
   request.version = params.version;
   request.name = *name;
-  if (options_.journal.created) options_.journal.created(*name);
+  if (broken_) return SYNC_ERR_NOT_CONNECTED;
+  bool journaled = false;
+  if (journal_.created) {
+    // Only a database that was not there before may be deleted by an undo: an answer
+    // lost with the link leaves open whether this create made it or found it.
+    SyncSearchName search{SYNC_SEARCH_OPTIONS, params.card, name->c_str()};
+    SyncDbInfo existing{};
+    int32_t found = findByName(search, existing);
+    if (broken_) return SYNC_ERR_NOT_CONNECTED;
+    if (found == SYNC_ERR_NOT_FOUND) journaled = journal_.created(*name);
+  }
   CreateDbAnswer answer;
   int32_t r = call(request, SyncOperation::Other, &answer);
   if (r != SYNC_OK) {
-    // Nothing was made unless the link broke after the handheld made it.
-    if (!broken_ && options_.journal.finished) options_.journal.finished(*name);
+    // An answer (not a broken link) means the handheld made nothing: a database of that
+    // name, if any, was there before and must survive an undo.
+    if (journaled && !broken_ && journal_.notCreated) journal_.notCreated(*name);
     return r;
   }
   handle = answer.handle;
   openHandles_.insert(handle);
-  createdHandles_[handle] = *name;
   return SYNC_OK;
 }
 
 int32_t DlpHandheld::close(uint8_t handle) {
   int32_t r = call<CloseDbAnswer>(CloseDbRequest{false, handle}, SyncOperation::Other, nullptr);
-  if (r == SYNC_OK) {
-    openHandles_.erase(handle);
-    if (auto it = createdHandles_.find(handle); it != createdHandles_.end()) {
-      if (options_.journal.finished) options_.journal.finished(it->second);
-      createdHandles_.erase(it);
-    }
-  }
+  if (r == SYNC_OK) openHandles_.erase(handle);
   return r;
 }
 
 int32_t DlpHandheld::remove(const char* name, int32_t card) {
   auto checked = hotsync::nameFromText(name);
   if (!checked || card < 0 || card > 0xFF) return SYNC_ERR_BAD_ARG;
-  int32_t r = call<DeleteDbAnswer>(DeleteDbRequest{static_cast<uint8_t>(card), *checked},
-                                   SyncOperation::Other, nullptr);
-  if ((r == SYNC_OK || r == SYNC_ERR_NOT_FOUND) && options_.journal.finished)
-    options_.journal.finished(*checked);
-  return r;
+  if (card == 0 && journal_.wantsCopy && journal_.deleting && journal_.wantsCopy(*checked)) {
+    hotsync::Database old;
+    int32_t r = readWhole(*checked, old);
+    if (r == SYNC_ERR_NOT_FOUND) return r;  // nothing to delete
+    if (broken_) return SYNC_ERR_NOT_CONNECTED;
+    // A database that cannot be kept (a resource database) is deleted all the same.
+    if (r == SYNC_OK && !journal_.deleting(old)) return SYNC_ERR_STORAGE;
+  }
+  return call<DeleteDbAnswer>(DeleteDbRequest{static_cast<uint8_t>(card), *checked},
+                              SyncOperation::Other, nullptr);
 }
 
 int32_t DlpHandheld::readRecordByIndex(SyncRawRecordInfo& info) {
@@ -311,12 +320,54 @@ int32_t DlpHandheld::install(hotsync::Database db, std::string& reason) {
   return SYNC_OK;
 }
 
+int32_t DlpHandheld::readWhole(const std::string& name, hotsync::Database& db) {
+  SyncSearchName search{SYNC_SEARCH_OPTIONS, 0, name.c_str()};
+  SyncDbInfo info{};
+  if (int32_t r = findByName(search, info); r != SYNC_OK) return r;
+  if (info.attributes & hotsync::kDbAttrResource) return SYNC_ERR_BAD_ARG;
+  db = hotsync::Database{};
+  db.name = name;
+  db.attributes = static_cast<uint16_t>(info.attributes & ~hotsync::kDbAttrOpen);
+  db.version = info.version;
+  db.type = info.type;
+  db.creator = info.creator;
+  uint8_t handle = 0;
+  if (int32_t r = open(name.c_str(), 0, SYNC_MODE_READ, handle); r != SYNC_OK) return r;
+  Bytes buffer(0xFFFF);
+  SyncAppInfoRequest block{};
+  block.totalSize = 0xFFFF;
+  block.bytes = buffer.data();
+  int32_t r = readAppInfo(handle, block);
+  if (r == SYNC_OK) db.appInfo = Bytes(buffer.begin(), buffer.begin() + block.baseSize);
+  if (r == SYNC_OK || r == SYNC_ERR_NO_APP_INFO) {
+    for (uint16_t index = 0;; ++index) {
+      SyncRawRecordInfo record{};
+      record.handle = handle;
+      record.recordIndex = index;
+      record.bufferCapacity = 0xFFFF;
+      record.bytes = buffer.data();
+      r = readRecordByIndex(record);
+      if (r != SYNC_OK) break;
+      size_t size = std::min<size_t>(record.recordSize, buffer.size());
+      db.records.push_back(
+          {static_cast<uint8_t>((record.attributes & 0xF0) | (record.category & 0x0F)),
+           record.recordId & hotsync::kMaxUniqueId, Bytes(buffer.begin(), buffer.begin() + size)});
+      if (index == 0xFFFF) break;
+    }
+    if (r == SYNC_ERR_NO_RECORD) r = SYNC_OK;
+  }
+  close(handle);
+  return broken_ ? SYNC_ERR_NOT_CONNECTED : r;
+}
+
 bool DlpHandheld::closeAll() {
   bool all = true;
   // close() changes the set; walk a copy.
   for (uint8_t handle : std::set<uint8_t>(openHandles_))
     if (close(handle) != SYNC_OK) all = false;
-  return all && !broken_;
+  if (!all || broken_) return false;
+  if (journal_.completed) journal_.completed();
+  return true;
 }
 
 }  // namespace lumora::link

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -21,21 +20,30 @@ class DlpHandheld final : public hotsync::Handheld {
   // Sends one request and returns the answer's bytes; nullopt when the link broke.
   using Exchange = std::function<std::optional<Bytes>(ByteView request)>;
 
-  // What the handheld's databases go through while they are written, so that one left
-  // half-written by a broken link can be removed at the next HotSync.
+  // What a HotSync changes on the handheld, told before the handheld is asked, so that
+  // a HotSync that breaks off can be undone at the next one.
   struct Journal {
-    std::function<void(const std::string& name)> created;   // before the first write
-    std::function<void(const std::string& name)> finished;  // closed, or deleted
+    // A database about to be created; true when the journal did not know it yet.
+    std::function<bool(const std::string& name)> created;
+    // The handheld refused to create it: it made nothing.
+    std::function<void(const std::string& name)> notCreated;
+    // Whether the old contents are wanted before name is deleted.
+    std::function<bool(const std::string& name)> wantsCopy;
+    // The old contents; false when they could not be kept.
+    std::function<bool(const hotsync::Database& old)> deleting;
+    // Every database was closed over a working link: the HotSync's changes are whole.
+    std::function<void()> completed;
   };
 
   struct Options {
     // The handheld's DLP version (ReadSysInfo): FindDB exists from 1.2 on.
     uint16_t dlpMajor = 1;
     uint16_t dlpMinor = 2;
-    Journal journal;
   };
 
   DlpHandheld(Exchange exchange, Options options);
+  // From now on every create and delete is told to journal first.
+  void setJournal(Journal journal) { journal_ = std::move(journal); }
 
   int32_t open(const char* name, int32_t card, uint8_t mode, uint8_t& handle) override;
   int32_t create(const SyncCreateParams& params, uint8_t& handle) override;
@@ -64,15 +72,18 @@ class DlpHandheld final : public hotsync::Handheld {
   int32_t call(const Message& message, SyncOperation operation, Answer* answer);
   int32_t fail(std::string reason);
   int32_t findByListing(const SyncSearchTypeCreator& search, SyncDbInfo& info);
+  // The whole database, to keep before it is deleted: SYNC_OK and db, SYNC_ERR_NOT_FOUND
+  // when there is none, or another code when it cannot be read.
+  int32_t readWhole(const std::string& name, hotsync::Database& db);
 
   Exchange exchange_;
   Options options_;
+  Journal journal_;
   bool broken_ = false;
   std::string brokenReason_;
   bool resetRequested_ = false;
   std::set<uint8_t> openHandles_;
-  std::map<uint8_t, std::string> createdHandles_;  // handle -> name, until closed
-  uint16_t listCursor_ = 0;                        // ReadDBList search: next index
+  uint16_t listCursor_ = 0;  // ReadDBList search: next index
 };
 
 }  // namespace lumora::link

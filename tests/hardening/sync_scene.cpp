@@ -1,9 +1,9 @@
 #include "tests/hardening/sync_scene.h"
 
 #include "conduit/exports.h"
-#include "pictures/name_flag_list.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/store/pdb_file.h"
+#include "pictures/name_flag_list.h"
 #include "platform/picture/picture.h"
 
 namespace lumora::hardening {
@@ -57,10 +57,11 @@ void capture(const char* text, int32_t activity, void* context) {
 int moduleMarker;
 }  // namespace
 
-ConduitRun Scene::run(uint32_t syncType, const std::optional<Fault>& fault) {
+ConduitRun Scene::run(uint32_t syncType, const std::optional<Fault>& fault,
+                      const Connector& connect) {
   ConduitRun out;
   HsSetLogObserver(capture, &out);
-  if (HsConnect(handheld().c_str(), "Tester") != 0) return out;
+  if ((connect ? connect() : HsConnect(handheld().c_str(), "Tester")) != 0) return out;
   HsResetFaults();
   if (fault) HsInjectFault(fault->op.c_str(), fault->nth, fault->code, fault->throwInteger ? 1 : 0);
   conduit::processAttach(&moduleMarker);

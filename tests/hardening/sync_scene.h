@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -57,9 +58,14 @@ class Scene {
   std::string root() const { return root_.path(); }
   void setSyncFolder(const std::string& folder);
 
+  // Connects the handheld for user "Tester": 0, or the C API's code.
+  using Connector = std::function<int32_t()>;
+
   // Loads the conduit (process attach), runs OpenConduit with syncType, unloads it, all
-  // with the handheld connected and fault (if any) armed.
-  ConduitRun run(uint32_t syncType, const std::optional<Fault>& fault = std::nullopt);
+  // with the handheld connected and fault (if any) armed. Without connect the folder
+  // handheld() is connected in this process.
+  ConduitRun run(uint32_t syncType, const std::optional<Fault>& fault = std::nullopt,
+                 const Connector& connect = {});
 
  private:
   test::TempDir root_;

@@ -20,8 +20,8 @@ using namespace dlp;
 struct ScriptedHandheld {
   std::deque<std::optional<Response>> answers;  // nullopt: the link breaks
   std::vector<Request> requests;
-  std::set<std::string> journal;
-  size_t journalWrites = 0;
+  std::vector<std::string> journal;  // what the handheld was told, in order
+  std::vector<hotsync::Database> kept;
 
   template <class T>
   void answer(const T& message) {
@@ -36,12 +36,7 @@ struct ScriptedHandheld {
     DlpHandheld::Options options;
     options.dlpMajor = major;
     options.dlpMinor = minor;
-    options.journal.created = [this](const std::string& n) {
-      journal.insert(n);
-      ++journalWrites;
-    };
-    options.journal.finished = [this](const std::string& n) { journal.erase(n); };
-    return DlpHandheld(
+    DlpHandheld handheld(
         [this](ByteView bytes) -> std::optional<Bytes> {
           auto request = decodeRequest(bytes);
           EXPECT_TRUE(request) << request.error().message;
@@ -56,6 +51,21 @@ struct ScriptedHandheld {
           return *encoded;
         },
         options);
+    handheld.setJournal({
+        [this](const std::string& n) {
+          journal.push_back("created " + n);
+          return true;
+        },
+        [this](const std::string& n) { journal.push_back("not created " + n); },
+        [](const std::string&) { return true; },
+        [this](const hotsync::Database& old) {
+          journal.push_back("deleting " + old.name);
+          kept.push_back(old);
+          return true;
+        },
+        [this] { journal.push_back("completed"); },
+    });
+    return handheld;
   }
   template <class T>
   T sent(size_t i) const {
@@ -95,6 +105,7 @@ TEST(DlpHandheld, ErrorAnswersBecomeTheResultsCallersCompareAgainst) {
   };
   for (const Case& c : cases) {
     ScriptedHandheld hh;
+    if (c.function == kCreateDb) hh.answerError(kFindDb, kErrNotFound);
     hh.answerError(c.function, c.error);
     auto handheld = hh.make();
     uint8_t handle = 0;
@@ -187,36 +198,88 @@ TEST(DlpHandheld, AnAnswerOfAnotherFunctionBreaksTheLink) {
   EXPECT_NE(handheld.brokenReason().find("CreateDB"), std::string::npos);
 }
 
-TEST(DlpHandheld, ACreatedDatabaseStaysInTheJournalUntilItIsClosed) {
+TEST(DlpHandheld, TheJournalHearsOfANewDatabaseBeforeTheHandheldDoes) {
   ScriptedHandheld hh;
-  hh.answer(CreateDbAnswer{3});
-  hh.answer(WriteRecordAnswer{0x1001});
+  hh.answerError(kFindDb, kErrNotFound);
   hh.breakLink();
   auto handheld = hh.make();
   SyncCreateParams params{};
   std::strcpy(params.name, "Meadow");
-  params.creator = 0x4C6D4478;
-  params.type = 0x62706D66;
   uint8_t handle = 0;
-  ASSERT_EQ(handheld.create(params, handle), SYNC_OK);
-  uint8_t bytes[4] = {1, 2, 3, 4};
-  SyncRawRecordInfo record{};
-  record.handle = handle;
-  record.recordSize = sizeof bytes;
-  record.bytes = bytes;
-  ASSERT_EQ(handheld.writeRecord(record), SYNC_OK);
-  EXPECT_EQ(record.recordId, 0x1001u);
-  EXPECT_EQ(handheld.close(handle), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(hh.journal, std::set<std::string>{"Meadow"});
+  EXPECT_EQ(handheld.create(params, handle), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(hh.journal, std::vector<std::string>{"created Meadow"});
+  EXPECT_FALSE(handheld.closeAll());
+  EXPECT_EQ(hh.journal.size(), 1u) << "a broken HotSync is not complete";
+}
 
-  ScriptedHandheld whole;
-  whole.answer(CreateDbAnswer{3});
-  whole.answer(CloseDbAnswer{});
-  auto other = whole.make();
-  ASSERT_EQ(other.create(params, handle), SYNC_OK);
-  ASSERT_EQ(other.close(handle), SYNC_OK);
-  EXPECT_TRUE(whole.journal.empty());
-  EXPECT_EQ(whole.journalWrites, 1u);
+TEST(DlpHandheld, ADatabaseThatWasThereBeforeIsNeverJournaledAsCreated) {
+  ScriptedHandheld hh;
+  FindDbAnswer found;
+  found.found = FindDbAnswer::Found{};
+  found.found->info = DbInfo{};
+  found.found->info->name = "Meadow";
+  hh.answer(found);
+  hh.breakLink();  // the handheld's "exists" is lost with the link
+  auto handheld = hh.make();
+  SyncCreateParams params{};
+  std::strcpy(params.name, "Meadow");
+  uint8_t handle = 0;
+  EXPECT_EQ(handheld.create(params, handle), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_TRUE(hh.journal.empty());
+}
+
+TEST(DlpHandheld, ADeleteKeepsTheWholeOldDatabaseFirst) {
+  ScriptedHandheld hh;
+  FindDbAnswer found;
+  found.found = FindDbAnswer::Found{};
+  found.found->info = DbInfo{};
+  found.found->info->name = "Sketvia_InfoDB";
+  found.found->info->type = 0x69696462;
+  found.found->info->creator = 0x536B5661;
+  found.found->info->version = 3;
+  hh.answer(found);
+  hh.answer(OpenDbAnswer{2});
+  AppBlock block;
+  block.blockSize = 2;
+  block.data = {0xAA, 0xBB};
+  hh.answer(block);
+  Record first;
+  first.recordId = 0x10;
+  first.attributes = 0x40;
+  first.category = 1;
+  first.data = {1, 2, 3};
+  first.recordSize = 3;
+  hh.answer(first);
+  hh.answerError(kReadRecord, kErrNotFound);
+  hh.answer(CloseDbAnswer{});
+  hh.answer(DeleteDbAnswer{});
+  auto handheld = hh.make();
+  ASSERT_EQ(handheld.remove("Sketvia_InfoDB", 0), SYNC_OK);
+  ASSERT_EQ(hh.kept.size(), 1u);
+  const hotsync::Database& old = hh.kept[0];
+  EXPECT_EQ(old.type, 0x69696462u);
+  EXPECT_EQ(old.version, 3);
+  EXPECT_EQ(old.appInfo, (Bytes{0xAA, 0xBB}));
+  ASSERT_EQ(old.records.size(), 1u);
+  EXPECT_EQ(old.records[0].attributes, 0x41);
+  EXPECT_EQ(old.records[0].data, (Bytes{1, 2, 3}));
+  EXPECT_EQ(hh.requests.back().function, kDeleteDb);
+  EXPECT_TRUE(handheld.closeAll());
+  EXPECT_EQ(hh.journal.back(), "completed");
+}
+
+TEST(DlpHandheld, NothingIsDeletedWhenTheOldDatabaseCannotBeRead) {
+  ScriptedHandheld hh;
+  FindDbAnswer found;
+  found.found = FindDbAnswer::Found{};
+  found.found->info = DbInfo{};
+  found.found->info->name = "Meadow";
+  hh.answer(found);
+  hh.breakLink();
+  auto handheld = hh.make();
+  EXPECT_EQ(handheld.remove("Meadow", 0), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_TRUE(hh.kept.empty());
+  for (const Request& r : hh.requests) EXPECT_NE(r.function, kDeleteDb);
 }
 
 TEST(DlpHandheld, BeforeDlp12SearchesWalkTheDatabaseList) {

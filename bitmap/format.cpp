@@ -318,10 +318,6 @@ std::optional<BitmapLayout> parseLayout(ByteView b, std::string* reason) {
                        std::to_string(layout.height) + ")");
     return std::nullopt;
   }
-  if (layout.bitsPerPixel == 0) {
-    refuse(reason, "has 0 bits per pixel");
-    return std::nullopt;
-  }
   if (layout.bitsPerPixel > 8) rowBytes &= ~uint64_t{1};
   const uint64_t needed = bytesForPixels(layout.width, layout.bitsPerPixel);
   if (rowBytes < needed) {

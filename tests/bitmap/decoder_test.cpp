@@ -68,6 +68,7 @@ TEST(PixelToColour, TablesAndRgb565) {
       {0x0821, 12, {8, 4, 8}},
       {5, 3, {0, 0, 0}},
       {0, 3, {0, 0, 0}},
+      {1, 0, {0, 0, 0}},
       {1, 7, {0, 0, 0}},
   };
   for (const auto& c : cases) {
@@ -101,6 +102,7 @@ TEST(Decoder, PlacesPixelsOfEveryDepth) {
        {0xFF, 0xFF, 0xF8, 0x00, 0x07, 0xE0, 0x00, 0x1F},
        {{0xF8, 0xFC, 0xF8}, {0, 0, 248}, {0, 252, 0}, {248, 0, 0}}},
       {"3 bits: all black", 3, {0xFF, 0xFF}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}},
+      {"0 bits: all black", 0, {0xFF, 0xFF}, {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}},
   };
   for (const auto& c : cases) {
     for (bool coded : {false, true}) {

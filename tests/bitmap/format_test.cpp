@@ -363,6 +363,7 @@ TEST(BitmapLayout, ReadsBothLayouts) {
        false},
       {"older 16-bit row length rounded down", olderBitmap(10, 0, 3, 2, 16, 24), false, 10, 6, 12,
        false},
+      {"0 bits per pixel: rows of nothing", v2Bitmap(3, 2, 0, 0, 0, 0), true, 32, 0, 0, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -389,7 +390,6 @@ TEST(BitmapLayout, RefusesUnsoundHeaders) {
       {"negative height", v2Bitmap(3, -2, 8, 0, 8, 8), "no pixels"},
       {"width 0", v2Bitmap(0, 2, 8, 0, 8, 8), "no pixels"},
       {"negative width", v2Bitmap(-3, 2, 8, 0, 8, 8), "no pixels"},
-      {"0 bits per pixel", v2Bitmap(3, 2, 0, 0, 8, 8), "0 bits"},
       {"rows too short for the width", v2Bitmap(100, 2, 8, 0, 20, 20), "cannot hold 100"},
       {"16-bit rows too short", v2Bitmap(3, 2, 16, 0, 11, 11), "cannot hold 3"},
       {"plain data shorter than rawSize", v2Bitmap(3, 2, 8, 0, 8, 7), "header says 8"},

@@ -1,5 +1,6 @@
 #include "bitmap/decoder.h"
 
+#include <algorithm>
 #include <array>
 
 #include "bitmap/bmp_file.h"
@@ -60,6 +61,28 @@ void convertPacked(const uint8_t* src, uint8_t* dst, int32_t width, unsigned bpp
   }
 }
 
+bool refuse(std::string* reason, std::string text) {
+  if (reason) *reason = std::move(text);
+  return false;
+}
+
+bool withinLimits(const BitmapLayout& layout, const DecodeLimits& limits, std::string* reason) {
+  if (layout.width > limits.maxWidth || layout.height > limits.maxHeight) {
+    return refuse(reason, "is " + std::to_string(layout.width) + " x " +
+                              std::to_string(layout.height) + " pixels, more than " +
+                              std::to_string(limits.maxWidth) + " x " +
+                              std::to_string(limits.maxHeight));
+  }
+  const uint64_t bmpBytes = uint64_t{bmpRowLength(layout.width)} * uint64_t(layout.height);
+  for (uint64_t bytes : {uint64_t{layout.plainSize}, bmpBytes}) {
+    if (bytes > limits.maxOutputBytes) {
+      return refuse(reason, "needs " + std::to_string(bytes) + " bytes, more than " +
+                                std::to_string(limits.maxOutputBytes));
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 Rgb pixelToColour(uint16_t value, unsigned bitsPerPixel) {
@@ -69,46 +92,69 @@ Rgb pixelToColour(uint16_t value, unsigned bitsPerPixel) {
   return table[value & (table.size() - 1)];
 }
 
-std::optional<DecodedPicture> decodeToRows(ByteView bitmap, std::string* reason) {
+std::optional<RowDecoder> RowDecoder::open(ByteView bitmap, const DecodeLimits& limits,
+                                           std::string* reason) {
   auto layout = parseLayout(bitmap, reason);
-  if (!layout) return std::nullopt;
-
-  Bytes work;
-  ByteView plain = bitmap.subspan(layout->dataOffset, layout->coded ? 0 : layout->plainSize);
+  if (!layout || !withinLimits(*layout, limits, reason)) return std::nullopt;
+  RowDecoder decoder(bitmap, *layout);
   if (layout->coded) {
-    work.resize(layout->plainSize);
-    if (!unpackRuns(bitmap.subspan(layout->dataOffset), runUnitFor(layout->bitsPerPixel), work)) {
-      if (reason) *reason = "coded data ends before the picture is complete";
+    decoder.work_.resize(layout->plainSize);
+    if (!unpackRuns(bitmap.subspan(layout->dataOffset), runUnitFor(layout->bitsPerPixel),
+                    decoder.work_)) {
+      refuse(reason, "coded data ends before the picture is complete");
       return std::nullopt;
     }
-    plain = work;
   }
+  return decoder;
+}
 
-  DecodedPicture out;
-  out.width = layout->width;
-  out.height = layout->height;
-  const size_t bmpRow = bmpRowLength(out.width);
-  out.rows.resize(bmpRow * static_cast<size_t>(out.height));  // padding and black are 0
-  const unsigned bpp = layout->bitsPerPixel;
-  for (int32_t y = 0; y < out.height; ++y) {
-    // The .bmp runs bottom-up: its first row is the handheld's last.
-    const uint8_t* src = plain.data() + static_cast<size_t>(out.height - 1 - y) * layout->rowStride;
-    uint8_t* dst = out.rows.data() + static_cast<size_t>(y) * bmpRow;
-    if (bpp > 8) {
-      convert16(src, dst, out.width);
-    } else if (bpp == 8) {
-      convert8(src, dst, out.width);
-    } else if (bpp == 1 || bpp == 2 || bpp == 4) {
-      convertPacked(src, dst, out.width, bpp);
-    }
+ByteView RowDecoder::plain() const {
+  if (layout_.coded) return work_;
+  return bitmap_.subspan(layout_.dataOffset, layout_.plainSize);
+}
+
+void RowDecoder::bmpRow(int32_t index, std::span<uint8_t> row) const {
+  const size_t bmpRow = bmpRowLength(layout_.width);
+  if (index < 0 || index >= layout_.height || row.size() < bmpRow) return;
+  // The .bmp runs bottom-up: its first row is the handheld's last.
+  const uint8_t* src =
+      plain().data() + static_cast<size_t>(layout_.height - 1 - index) * layout_.rowStride;
+  uint8_t* dst = row.data();
+  std::fill(dst + 3 * static_cast<size_t>(layout_.width), dst + bmpRow, uint8_t{0});
+  const unsigned bpp = layout_.bitsPerPixel;
+  if (bpp > 8) {
+    convert16(src, dst, layout_.width);
+  } else if (bpp == 8) {
+    convert8(src, dst, layout_.width);
+  } else if (bpp == 1 || bpp == 2 || bpp == 4) {
+    convertPacked(src, dst, layout_.width, bpp);
+  } else {
+    std::fill(dst, dst + 3 * static_cast<size_t>(layout_.width), uint8_t{0});  // no palette
   }
+}
+
+std::optional<DecodedPicture> decodeToRows(ByteView bitmap, const DecodeLimits& limits,
+                                           std::string* reason) {
+  auto decoder = RowDecoder::open(bitmap, limits, reason);
+  if (!decoder) return std::nullopt;
+  DecodedPicture out;
+  out.width = decoder->width();
+  out.height = decoder->height();
+  const size_t bmpRow = bmpRowLength(out.width);
+  out.rows.resize(bmpRow * static_cast<size_t>(out.height));
+  for (int32_t y = 0; y < out.height; ++y)
+    decoder->bmpRow(y,
+                    std::span<uint8_t>(out.rows).subspan(static_cast<size_t>(y) * bmpRow, bmpRow));
   return out;
 }
 
-bool decodeBitmap(ByteView bitmap, std::string_view path, bool overwrite) {
-  auto picture = decodeToRows(bitmap);
-  if (!picture) return false;
-  return writeBmpFile(path, picture->width, picture->height, picture->rows, overwrite);
+bool decodeBitmap(ByteView bitmap, std::string_view path, bool overwrite,
+                  const DecodeLimits& limits, std::string* reason) {
+  auto decoder = RowDecoder::open(bitmap, limits, reason);
+  if (!decoder) return false;
+  return writeBmpFile(
+      path, decoder->width(), decoder->height(),
+      [&](int32_t index, std::span<uint8_t> row) { decoder->bmpRow(index, row); }, overwrite);
 }
 
 }  // namespace lumora::bitmap

@@ -6,7 +6,10 @@
 namespace lumora::pictures {
 
 Codec& codec() {
-  static Codec c{&bitmap::encodeBitmap, &bitmap::decodeBitmap};
+  static Codec c{&bitmap::encodeBitmap, [](ByteView bitmap, std::string_view path, bool overwrite,
+                                           const bitmap::DecodeLimits& limits) {
+                   return bitmap::decodeBitmap(bitmap, path, overwrite, limits);
+                 }};
   return c;
 }
 

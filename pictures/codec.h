@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "bitmap/decoder.h"
 #include "bitmap/device_capabilities.h"
 #include "common/bytes.h"
 
@@ -11,7 +12,8 @@ namespace lumora::pictures {
 
 struct Codec {
   std::optional<Bytes> (*encode)(std::string_view path, const DeviceCapabilities& caps);
-  bool (*decode)(ByteView bitmap, std::string_view path, bool overwrite);
+  bool (*decode)(ByteView bitmap, std::string_view path, bool overwrite,
+                 const bitmap::DecodeLimits& limits);
 };
 
 // By default the bitmap encoder and decoder.

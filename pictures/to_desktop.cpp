@@ -69,7 +69,8 @@ Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string
   logEntry("Lumora: database successfully read from handheld.");
   opened.db.close();
 
-  if (!codec().decode(data, path, overwrite)) {
+  // A picture beyond what a handheld can hold is refused before anything is allocated.
+  if (!codec().decode(data, path, overwrite, bitmap::kHandheldPictureLimits)) {
     logAboutDatabase(
         "Lumora: failed to write the picture of handheld database \"%s\" to the "
         "desktop.",

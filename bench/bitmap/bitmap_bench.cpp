@@ -96,7 +96,7 @@ void BM_Decode(benchmark::State& state) {
   const auto depth = static_cast<unsigned>(state.range(1));
   const Bytes bitmap = handheld(side, depth, state.range(2) != 0);
   for (auto _ : state) {
-    auto p = bitmap::decodeToRows(bitmap);
+    auto p = bitmap::decodeToRows(bitmap, bitmap::kHandheldPictureLimits);
     benchmark::DoNotOptimize(p->rows.data());
   }
   setPixelRate(state, double(side) * side);

@@ -1,7 +1,6 @@
 // lumora-bitmap decode: a handheld bitmap to the 24-bit .bmp file the conduit would write.
 #include <cstdio>
 
-#include "bitmap/bmp_file.h"
 #include "bitmap/decoder.h"
 #include "host/bitmap/commands.h"
 #include "host/bitmap/options.h"
@@ -14,7 +13,8 @@ constexpr const char* kUsage =
     "usage: lumora-bitmap decode IN OUT.bmp [--overwrite]\n"
     "\n"
     "Writes the handheld bitmap IN as a 24-bit .bmp file. An existing OUT.bmp is kept\n"
-    "unless --overwrite is given.\n"
+    "unless --overwrite is given. A bitmap larger than a handheld holds (over 8192\n"
+    "pixels a side, or over 64 MiB of pixel data or of .bmp rows) is refused.\n"
     "\n"
     "Exit status: 0 written, 1 bitmap refused or OUT.bmp not written, 2 usage or I/O error.\n";
 
@@ -45,13 +45,10 @@ int runDecode(const std::vector<std::string>& args) {
     return kUsageOrIo;
   }
   std::string reason;
-  auto picture = bitmap::decodeToRows(*bytes, &reason);
-  if (!picture) {
-    complain(in + ": refused: " + reason);
-    return kRefused;
-  }
-  if (!bitmap::writeBmpFile(out, picture->width, picture->height, picture->rows, overwrite)) {
-    if (!overwrite && files::fileSystem().existsForRead(out))
+  if (!bitmap::decodeBitmap(*bytes, out, overwrite, bitmap::kHandheldPictureLimits, &reason)) {
+    if (!reason.empty())
+      complain(in + ": refused: " + reason);
+    else if (!overwrite && files::fileSystem().existsForRead(out))
       complain(out + ": exists; give --overwrite to replace it");
     else
       complain(out + ": cannot be written");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "bitmap/bmp_file.h"
@@ -11,6 +12,8 @@
 
 namespace lumora::bitmap {
 namespace {
+
+constexpr DecodeLimits kLimits = kHandheldPictureLimits;
 
 // A version-2 bitmap of the given rows (plain, or coded with packRuns).
 Bytes bitmapOf(int16_t width, int16_t height, uint8_t bits, const Bytes& plain, bool coded) {
@@ -24,6 +27,24 @@ Bytes bitmapOf(int16_t width, int16_t height, uint8_t bits, const Bytes& plain, 
   Bytes b(header.begin(), header.end());
   const Bytes data = coded ? packRuns(plain, runUnitFor(bits)) : plain;
   b.insert(b.end(), data.begin(), data.end());
+  return b;
+}
+
+// A coded 1-bit bitmap of sides as large as the header holds, as a hostile handheld
+// would send it: 2.1 MB of runs announcing 134 MB of rows.
+Bytes hostileBitmap() {
+  BitmapHeader h;
+  h.width = 32767;
+  h.height = 32767;
+  h.bitsPerPixel = 1;
+  h.compressionType = 1;
+  h.rawSize = rowLength(h.width, 1) * uint32_t(h.height);
+  auto header = buildHeader(h);
+  Bytes b(header.begin(), header.end());
+  for (uint32_t left = h.rawSize; left > 0; left -= std::min(left, 127u)) {
+    b.push_back(static_cast<uint8_t>(std::min(left, 127u)));
+    b.push_back(0xFF);
+  }
   return b;
 }
 
@@ -108,7 +129,7 @@ TEST(Decoder, PlacesPixelsOfEveryDepth) {
     for (bool coded : {false, true}) {
       SCOPED_TRACE(std::string(c.name) + (coded ? ", coded" : ", plain"));
       std::string reason;
-      auto p = decodeToRows(bitmapOf(4, 1, c.bits, c.row, coded), &reason);
+      auto p = decodeToRows(bitmapOf(4, 1, c.bits, c.row, coded), kLimits, &reason);
       ASSERT_TRUE(p) << reason;
       ASSERT_EQ(p->rows.size(), 12u);
       for (int x = 0; x < 4; ++x) EXPECT_EQ(pixelAt(*p, x, 0), c.bgr[x]) << x;
@@ -118,7 +139,7 @@ TEST(Decoder, PlacesPixelsOfEveryDepth) {
 
 TEST(Decoder, WritesRowsBottomUpWithZeroPadding) {
   // 1 x 2 at 8 bits: top red (125), bottom blue (95).
-  auto p = decodeToRows(bitmapOf(1, 2, 8, {125, 0, 95, 0}, false));
+  auto p = decodeToRows(bitmapOf(1, 2, 8, {125, 0, 95, 0}, false), kLimits);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->rows, (Bytes{255, 0, 0, 0, 0, 0, 255, 0}));  // bottom row first
 }
@@ -133,7 +154,7 @@ TEST(Decoder, ReadsTheOlderLayout) {
   b[6] = 8;
   const uint8_t rows[8] = {0, 125, 210, 95, 215, 0, 0, 0};
   std::copy(rows, rows + 8, b.begin() + 10);
-  auto p = decodeToRows(b);
+  auto p = decodeToRows(b, kLimits);
   ASSERT_TRUE(p);
   EXPECT_EQ(pixelAt(*p, 1, 0), (Bytes{0, 0, 255}));
   EXPECT_EQ(pixelAt(*p, 2, 0), (Bytes{0, 255, 0}));
@@ -160,7 +181,7 @@ TEST(Decoder, CodedStreamsThatOverfillOrCarryEmptyPackets) {
     auto header = buildHeader(h);
     Bytes b(header.begin(), header.end());
     b.insert(b.end(), c.coded.begin(), c.coded.end());
-    auto p = decodeToRows(b);
+    auto p = decodeToRows(b, kLimits);
     ASSERT_TRUE(p);
     EXPECT_EQ(p->rows, (Bytes{0, 0, 0, 0, 0, 0, 255, 255, 255, 255, 255, 255}));
   }
@@ -212,18 +233,69 @@ TEST(Decoder, RefusesUnsoundBitmaps) {
   for (const auto& [name, bitmap] : unsoundBitmaps()) {
     SCOPED_TRACE(name);
     std::string reason;
-    EXPECT_FALSE(decodeToRows(bitmap, &reason));
+    EXPECT_FALSE(decodeToRows(bitmap, kLimits, &reason));
     EXPECT_FALSE(reason.empty());
-    EXPECT_FALSE(decodeBitmap(bitmap, dir.file("out.bmp"), true));
+    EXPECT_FALSE(decodeBitmap(bitmap, dir.file("out.bmp"), true, kLimits));
     EXPECT_FALSE(test::fileExists(dir.file("out.bmp")));
   }
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
+TEST(Decoder, RefusesBitmapsBeyondTheLimits) {
+  const DecodeLimits limits{16, 8, 16 * 8 * 3};
+  const struct {
+    const char* name;
+    Bytes bitmap;
+    const char* reason;  // nullptr: decoded
+  } cases[] = {
+      {"at every limit", bitmapOf(16, 8, 16, Bytes(32 * 8, 0), true), nullptr},
+      {"one pixel wider", bitmapOf(17, 8, 8, Bytes(18 * 8, 0), false), "17 x 8 pixels"},
+      {"one row taller", bitmapOf(16, 9, 8, Bytes(16 * 9, 0), true), "16 x 9 pixels"},
+      {"coded data expanding beyond the output", bitmapOf(4, 4, 8, Bytes(400, 0), true),
+       "needs 400 bytes"},
+      {"plain rows padded beyond the output", bitmapOf(2, 2, 8, Bytes(500, 0), false),
+       "needs 500 bytes"},
+      {"hostile 32767 x 32767", hostileBitmap(), "32767 x 32767 pixels"},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string reason;
+    auto decoder = RowDecoder::open(c.bitmap, limits, &reason);
+    EXPECT_EQ(bool(decoder), c.reason == nullptr) << reason;
+    if (c.reason) {
+      EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+      EXPECT_FALSE(decodeBitmap(c.bitmap, dir.file("out.bmp"), true, limits));
+      EXPECT_FALSE(test::fileExists(dir.file("out.bmp")));
+    }
+  }
+  // The same bitmaps within the handheld limits, but for the hostile one.
+  EXPECT_TRUE(decodeToRows(bitmapOf(17, 8, 8, Bytes(18 * 8, 0), false), kLimits));
+  EXPECT_FALSE(decodeToRows(cases[5].bitmap, kLimits));
+}
+
+TEST(Decoder, StreamsTheSameBytesAsItDecodesInMemory) {
+  // 300 x 200 at 16 bits: .bmp rows of 900 bytes, several write batches.
+  Bytes plain(600 * 200);
+  for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i * 7 + i / 600);
+  for (bool coded : {false, true}) {
+    SCOPED_TRACE(coded ? "coded" : "plain");
+    const Bytes bitmap = bitmapOf(300, 200, 16, plain, coded);
+    auto rows = decodeToRows(bitmap, kLimits);
+    ASSERT_TRUE(rows);
+    test::TempDir dir;
+    ASSERT_TRUE(decodeBitmap(bitmap, dir.file("p.bmp"), false, kLimits));
+    const auto headers = bmpHeaders(300, 200);
+    Bytes expected(headers.begin(), headers.end());
+    expected.insert(expected.end(), rows->rows.begin(), rows->rows.end());
+    EXPECT_EQ(test::readFile(dir.file("p.bmp")), expected);
+  }
+}
+
 TEST(Decoder, WritesA160By160File) {
   test::TempDir dir;
   const std::string path = dir.file("Sunset.bmp");
-  ASSERT_TRUE(decodeBitmap(bitmapOf(160, 160, 8, Bytes(25600, 0), true), path, false));
+  ASSERT_TRUE(decodeBitmap(bitmapOf(160, 160, 8, Bytes(25600, 0), true), path, false, kLimits));
   const Bytes file = test::readFile(path);
   ASSERT_EQ(file.size(), 76854u);
   const auto headers = bmpHeaders(160, 160);
@@ -237,13 +309,13 @@ TEST(Decoder, OverwriteFlag) {
   const Bytes bitmap = bitmapOf(2, 2, 8, {0, 0, 0, 0}, false);
   test::writeText(path, "keep me");
 
-  EXPECT_FALSE(decodeBitmap(bitmap, path, false));
+  EXPECT_FALSE(decodeBitmap(bitmap, path, false, kLimits));
   EXPECT_EQ(test::readText(path), "keep me");
 
-  EXPECT_TRUE(decodeBitmap(bitmap, path, true));
+  EXPECT_TRUE(decodeBitmap(bitmap, path, true, kLimits));
   EXPECT_EQ(test::readFile(path).size(), 54u + 2 * 8);
 
-  EXPECT_FALSE(decodeBitmap(bitmap, dir.file("no/such/folder.bmp"), true));
+  EXPECT_FALSE(decodeBitmap(bitmap, dir.file("no/such/folder.bmp"), true, kLimits));
   // Nothing but the picture is left in the folder: no temporary files.
   size_t entries = 0;
   for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
@@ -294,16 +366,17 @@ class FailingWrites final : public files::FileSystem {
 };
 
 TEST(Decoder, FailedWriteKeepsTheOldPictureAndLeavesNoPart) {
-  for (int failAt : {1, 2}) {
+  // The headers, the first batch of rows, a later one.
+  for (int failAt : {1, 2, 3}) {
     SCOPED_TRACE(failAt);
     test::TempDir dir;
     const std::string path = dir.file("Old.bmp");
     test::writeText(path, "old picture");
     FailingWrites failing(failAt);
     files::FileSystem* previous = files::setFileSystem(&failing);
-    const bool written = decodeBitmap(bitmapOf(2, 2, 8, {0, 0, 0, 0}, false), path, true);
-    const bool fresh =
-        decodeBitmap(bitmapOf(2, 2, 8, {0, 0, 0, 0}, false), dir.file("New.bmp"), false);
+    const Bytes bitmap = bitmapOf(300, 200, 8, Bytes(300 * 200, 0), false);
+    const bool written = decodeBitmap(bitmap, path, true, kLimits);
+    const bool fresh = decodeBitmap(bitmap, dir.file("New.bmp"), false, kLimits);
     files::setFileSystem(previous);
     EXPECT_FALSE(written);
     EXPECT_FALSE(fresh);

@@ -64,7 +64,7 @@ TEST(RoundTrip, EveryEncodedDepthDensityAndCoding) {
           auto encoded = encodePicture(p, caps);
           ASSERT_EQ(encoded.status, EncodeStatus::encoded) << encoded.reason;
           std::string reason;
-          auto decoded = decodeToRows(encoded.bitmap, &reason);
+          auto decoded = decodeToRows(encoded.bitmap, kHandheldPictureLimits, &reason);
           ASSERT_TRUE(decoded) << reason;
           ASSERT_EQ(decoded->width, w);
           ASSERT_EQ(decoded->height, h);
@@ -103,7 +103,7 @@ TEST(RoundTrip, PaletteDepthsTheEncoderNeverWrites) {
       Bytes bitmap(hb.begin(), hb.end());
       const Bytes data = coded ? packRuns(plain, RunUnit::byte) : plain;
       bitmap.insert(bitmap.end(), data.begin(), data.end());
-      auto decoded = decodeToRows(bitmap);
+      auto decoded = decodeToRows(bitmap, kHandheldPictureLimits);
       ASSERT_TRUE(decoded);
       for (int32_t y = 0; y < h; ++y)
         for (int32_t x = 0; x < w; ++x)
@@ -150,7 +150,7 @@ TEST(RoundTrip, FilesOfEveryStoredDepth) {
     ASSERT_TRUE(bitmap);
     const unsigned depth = stored > 8 ? 16 : 8;
     EXPECT_EQ(parseHeader(*bitmap)->bitsPerPixel, depth);
-    ASSERT_TRUE(decodeBitmap(*bitmap, out, false));
+    ASSERT_TRUE(decodeBitmap(*bitmap, out, false, kHandheldPictureLimits));
 
     auto original = picture::loadPicture(in);
     auto back = picture::loadPicture(out);

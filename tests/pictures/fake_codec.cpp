@@ -20,7 +20,8 @@ std::optional<Bytes> fakeEncode(std::string_view path, const DeviceCapabilities&
   return bytes;
 }
 
-bool fakeDecode(ByteView bitmap, std::string_view path, bool overwrite) {
+bool fakeDecode(ByteView bitmap, std::string_view path, bool overwrite,
+                const bitmap::DecodeLimits&) {
   active->decodes.push_back({Bytes(bitmap.begin(), bitmap.end()), std::string(path), overwrite});
   if (!active->decodeSucceeds) return false;
   writeFile(hostPath(std::string(path)), Bytes(bitmap.begin(), bitmap.end()));

@@ -6,6 +6,7 @@
 #include "common/bytes.h"
 #include "conduit/config_dialog.h"
 #include "conduit/dispatch.h"
+#include "conduit/export_guard.h"
 #include "conduit/resources/strings.h"
 #include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
@@ -56,14 +57,16 @@ using namespace lumora::conduit;
 extern "C" {
 
 int32_t OpenConduit(void*, void* syncProperties) {
-  std::optional<uint32_t> syncType;
-  if (syncProperties) {
-    uint32_t type = 0;
-    std::memcpy(&type, syncProperties, sizeof type);
-    syncType = type;
-  }
-  runSync(syncType);
-  return 0;
+  return guardExport("OpenConduit", 0, [&] {
+    std::optional<uint32_t> syncType;
+    if (syncProperties) {
+      uint32_t type = 0;
+      std::memcpy(&type, syncProperties, sizeof type);
+      syncType = type;
+    }
+    runSync(syncType);
+    return 0;
+  });
 }
 
 int32_t GetConduitName(char* buffer, uint16_t length) {
@@ -105,42 +108,48 @@ int32_t GetConduitInfo(int32_t infoType, void* request, void* output, uint32_t* 
 }
 
 int32_t CfgConduit(int32_t configType, void* record, uint32_t* recordSize) {
-  if (!record) return kCondErrNullRequest;
-  if (!recordSize) return kCondErrNullRecordSize;
-  if (*recordSize != kConfigRecordSize) return kCondErrBadRecordSize;
-  if (configType != 0) return kCondErrBadConfigType;
-  auto* rec = static_cast<uint8_t*>(record);
-  if (loadLe32(rec) != 1) return kCondErrBadRecordVersion;
+  // 0 as when the dialog closed: the record holds what the dialog had written by then.
+  return guardExport("CfgConduit", 0, [&]() -> int32_t {
+    if (!record) return kCondErrNullRequest;
+    if (!recordSize) return kCondErrNullRecordSize;
+    if (*recordSize != kConfigRecordSize) return kCondErrBadRecordSize;
+    if (configType != 0) return kCondErrBadConfigType;
+    auto* rec = static_cast<uint8_t*>(record);
+    if (loadLe32(rec) != 1) return kCondErrBadRecordVersion;
 
-  // Name request: version, size, the two identifiers and the user name.
-  uint8_t nameRequest[kNameRequestSize] = {};
-  storeLe32(nameRequest, 1);
-  storeLe32(nameRequest + 4, kNameRequestSize);
-  std::memcpy(nameRequest + 8, rec + 8, 8);
-  std::memcpy(nameRequest + 16, rec + 16, 63);
-  char name[256] = {};
-  uint32_t nameSize = sizeof name;
-  if (int32_t r = GetConduitInfo(kInfoDisplayName, nameRequest, name, &nameSize)) return r;
+    // Name request: version, size, the two identifiers and the user name.
+    uint8_t nameRequest[kNameRequestSize] = {};
+    storeLe32(nameRequest, 1);
+    storeLe32(nameRequest + 4, kNameRequestSize);
+    std::memcpy(nameRequest + 8, rec + 8, 8);
+    std::memcpy(nameRequest + 16, rec + 16, 63);
+    char name[256] = {};
+    uint32_t nameSize = sizeof name;
+    if (int32_t r = GetConduitInfo(kInfoDisplayName, nameRequest, name, &nameSize)) return r;
 
-  runConfigDialog(rec, /*foreground window=*/nullptr);
-  return 0;
+    runConfigDialog(rec, /*foreground window=*/nullptr);
+    return 0;
+  });
 }
 
 int32_t DllUnregisterServer(void) {
-  return CmRemoveConduit(kCreator) <= 1 ? 1 : 0;
+  return guardExport("DllUnregisterServer", 0,
+                     [] { return CmRemoveConduit(kCreator) <= 1 ? 1 : 0; });
 }
 
 int32_t DllRegisterServer(void) {
-  int32_t r = CmRegisterConduit(kCreator, kConduitType);
-  if (r == CM_ERR_ALREADY_REGISTERED) {
-    DllUnregisterServer();
-    r = CmRegisterConduit(kCreator, kConduitType);
-  }
-  if (r != 0) return 0;
-  if (CmSetLibraryName(kCreator, kLibraryName) != 0) return 0;
-  if (CmSetDirectory(kCreator, kDirectoryName) != 0) return 0;
-  if (CmSetTitle(kCreator, kTitle) != 0) return 0;
-  return 1;
+  return guardExport("DllRegisterServer", 0, [] {
+    int32_t r = CmRegisterConduit(kCreator, kConduitType);
+    if (r == CM_ERR_ALREADY_REGISTERED) {
+      DllUnregisterServer();
+      r = CmRegisterConduit(kCreator, kConduitType);
+    }
+    if (r != 0) return 0;
+    if (CmSetLibraryName(kCreator, kLibraryName) != 0) return 0;
+    if (CmSetDirectory(kCreator, kDirectoryName) != 0) return 0;
+    if (CmSetTitle(kCreator, kTitle) != 0) return 0;
+    return 1;
+  });
 }
 
 }  // extern "C"

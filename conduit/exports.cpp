@@ -8,14 +8,10 @@
 #include "conduit/dispatch.h"
 #include "conduit/export_guard.h"
 #include "conduit/resources/strings.h"
-#include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 
 namespace lumora::conduit {
 namespace {
-
-const void* gModule = nullptr;
-int32_t gAttachCount = 0;
 
 constexpr const char* kCreator = "LmDx";
 constexpr int32_t kConduitType = 1;
@@ -31,23 +27,6 @@ void storeU32(void* out, uint32_t v) {
 }
 
 }  // namespace
-
-void processAttach(const void* module) {
-  loadSettings(settings());
-  if (gAttachCount == 0) gModule = module;
-  ++gAttachCount;
-}
-
-void processDetach() {
-  --gAttachCount;
-}
-
-const void* moduleHandle() {
-  return gModule;
-}
-int32_t attachCount() {
-  return gAttachCount;
-}
 
 }  // namespace lumora::conduit
 

@@ -39,12 +39,4 @@ namespace lumora::conduit {
 inline constexpr uint32_t kConduitVersion = 0x00000102;
 inline constexpr uint32_t kNameRequestSize = 80;
 
-// Process attach and detach, called by the library's entry (constructor/destructor).
-void processAttach(const void* module);
-void processDetach();
-
-// The library's own module (set at the first attach) and the attach balance.
-const void* moduleHandle();
-int32_t attachCount();
-
 }  // namespace lumora::conduit

@@ -1,6 +1,6 @@
 // The library's process attach and detach: the constructor and destructor of the shared
 // object stand for the notifications a Windows library receives.
-#include "conduit/exports.h"
+#include "conduit/library_entry.h"
 
 namespace {
 

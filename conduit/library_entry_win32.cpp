@@ -1,7 +1,7 @@
 // The library's process attach and detach, as Windows reports them to the DLL.
 #include <windows.h>
 
-#include "conduit/exports.h"
+#include "conduit/library_entry.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {

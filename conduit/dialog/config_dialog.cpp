@@ -7,7 +7,7 @@
 #include "conduit/config_dialog.h"
 #include "conduit/dialog/config_record.h"
 #include "conduit/dialog/dialog_procedure.h"
-#include "conduit/exports.h"
+#include "conduit/library_entry.h"
 #include "conduit/resources/bitmaps.h"
 #include "conduit/resources/dialog_template.h"
 #include "conduit/resources/strings.h"

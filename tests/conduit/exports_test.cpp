@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/bytes.h"
+#include "conduit/library_entry.h"
 #include "conduit/settings.h"
 #include "tests/support/temp_dir.h"
 

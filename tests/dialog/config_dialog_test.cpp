@@ -9,6 +9,7 @@
 #include "conduit/dialog/config_record.h"
 #include "conduit/dialog/dialog_procedure.h"
 #include "conduit/exports.h"
+#include "conduit/library_entry.h"
 #include "conduit/settings.h"
 #include "platform/profile/profile.h"
 #include "tests/dialog/scripted_toolkit.h"

@@ -1,6 +1,7 @@
 #include "tests/hardening/sync_scene.h"
 
 #include "conduit/exports.h"
+#include "conduit/library_entry.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/store/pdb_file.h"
 #include "pictures/name_flag_list.h"

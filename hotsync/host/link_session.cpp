@@ -95,20 +95,27 @@ class DlpClient {
   Bytes lastAnswer_;
 };
 
-// The handheld's date for "now": LUMORA_HANDHELD_TIME when set, so that runs compare.
+// The handheld's date for "now" (UTC): LUMORA_HANDHELD_TIME when set, so that runs
+// compare. Converted by hand: the days-to-civil-date rule needs no C library call that
+// differs between hosts.
 Date handheldNow() {
-  std::time_t now = std::time(nullptr);
+  int64_t now = static_cast<int64_t>(std::time(nullptr));
   if (const char* fixed = std::getenv("LUMORA_HANDHELD_TIME"); fixed && *fixed)
-    now = static_cast<std::time_t>(std::strtoll(fixed, nullptr, 10));
-  std::tm parts{};
-  gmtime_r(&now, &parts);
+    now = std::strtoll(fixed, nullptr, 10);
+  if (now < 0) now = 0;
+  const int64_t days = now / 86400, seconds = now % 86400;
+  const int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const int64_t mp = (5 * doy + 2) / 153;
+  const int64_t month = mp < 10 ? mp + 3 : mp - 9;
   Date date;
-  date.year = static_cast<uint16_t>(parts.tm_year + 1900);
-  date.month = static_cast<uint8_t>(parts.tm_mon + 1);
-  date.day = static_cast<uint8_t>(parts.tm_mday);
-  date.hour = static_cast<uint8_t>(parts.tm_hour);
-  date.minute = static_cast<uint8_t>(parts.tm_min);
-  date.second = static_cast<uint8_t>(parts.tm_sec);
+  date.year = static_cast<uint16_t>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  date.month = static_cast<uint8_t>(month);
+  date.day = static_cast<uint8_t>(doy - (153 * mp + 2) / 5 + 1);
+  date.hour = static_cast<uint8_t>(seconds / 3600);
+  date.minute = static_cast<uint8_t>(seconds / 60 % 60);
+  date.second = static_cast<uint8_t>(seconds % 60);
   return date;
 }
 

@@ -29,6 +29,8 @@ targets=(
   "netsync_reassembly_fuzz fuzz/hotsync/link/corpus_netsync  fuzz/hotsync/link/netsync.dict"
   "dlp_desktop_fuzz        fuzz/hotsync/link/corpus_answers  fuzz/hotsync/link/dlp.dict"
   "dlp_handheld_fuzz       fuzz/hotsync/link/corpus_requests fuzz/hotsync/link/dlp.dict"
+  "handheld_link_fuzz      fuzz/handheld/corpus_link   -"
+  "handheld_dlp_fuzz       fuzz/handheld/corpus_server -"
   "profile_ini_fuzz        fuzz/profile/corpus         fuzz/profile/ini.dict"
   "reg_file_fuzz           fuzz/fonts/corpus/reg_file  fuzz/fonts/reg_file.dict"
   "command_line_fuzz       fuzz/fonts/corpus/command_line fuzz/fonts/command_line.dict"

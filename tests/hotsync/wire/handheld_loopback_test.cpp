@@ -15,6 +15,7 @@
 #include "hotsync/host/tcp_stream.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/netsync_link.h"
+#include "hotsync/store/handheld_clock.h"
 #include "hotsync/store/pdb_file.h"
 #include "tests/support/temp_dir.h"
 
@@ -132,6 +133,7 @@ class HandheldLoopback : public testing::Test {
 };
 
 TEST_F(HandheldLoopback, AnswersASessionAndWritesAtTheEnd) {
+  lumora::test::ScopedEnv fixedTime("LUMORA_HANDHELD_TIME", "1700000000");
   auto child = start({"--user", "Tester"});
   auto desktop = accept();
   ASSERT_TRUE(desktop);
@@ -160,7 +162,10 @@ TEST_F(HandheldLoopback, AnswersASessionAndWritesAtTheEnd) {
   EXPECT_EQ(desktop->ask(done).error, kErrNone);
   EXPECT_EQ(desktop->ask(EndOfSyncRequest{}).error, kErrNone);
   // Answered only once written.
-  EXPECT_TRUE(lumora::test::fileExists(handheld + "/Wired.pdb"));
+  auto wired = hotsync::parsePdb(lumora::test::readFile(handheld + "/Wired.pdb")).database;
+  ASSERT_TRUE(wired);
+  EXPECT_EQ(wired->records.at(0).data, Bytes(3000, 7));
+  EXPECT_EQ(wired->creationDate, 1700000000u + hotsync::kSecondsFrom1904To1970);
 
   EXPECT_EQ(child->wait(kWaitMs), 0) << lumora::test::readText(dir.file("err.txt"));
   EXPECT_EQ(lumora::test::readText(dir.file("out.txt")), "Lumdex: 1 picture copied.\n");

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "hotsync/link/dlp_packet.h"
@@ -24,18 +25,33 @@ lumora::hotsync::Database sample(const char* name, uint32_t type, int records) {
   return db;
 }
 
+// The sample databases' files, made once; written plainly into each run's folder (the
+// store's own atomic writes would make every run wait for the disk).
+void seed(const std::string& folder) {
+  static const std::vector<std::pair<std::string, lumora::Bytes>> files = [] {
+    std::vector<std::pair<std::string, lumora::Bytes>> out;
+    for (auto db :
+         {sample("Alpha", lumora::fourCC("DATA"), 3), sample("Beta", lumora::fourCC("bpmf"), 0)})
+      out.emplace_back(db.name + ".pdb", *lumora::hotsync::serializePdb(db));
+    return out;
+  }();
+  for (const auto& [name, bytes] : files) {
+    std::ofstream(folder + "/" + name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumora;
   std::string folder = (std::filesystem::temp_directory_path() / "dlp_server_fuzz_XXXXXX").string();
   if (!mkdtemp(folder.data())) return 0;
+  seed(folder);
   {
     auto quiet = [](const std::string&) {};
     hotsync::HandheldStore store(folder, quiet, [] { return 3'000'000'000u; });
-    std::string why;
-    store.install(sample("Alpha", fourCC("DATA"), 3), why);
-    store.install(sample("Beta", fourCC("bpmf"), 0), why);
     link::DlpServer server(store, link::HandheldUser{1, 2, 3, {}, {}, "Fuzz"});
     size_t at = 0;
     while (at < size) {

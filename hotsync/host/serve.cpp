@@ -46,6 +46,9 @@ extern "C" void onStopSignal(int) {
 
 // Ctrl-C interrupts a wait rather than restarting it, so that a session ends promptly.
 void catchStopSignals() {
+#if defined(_WIN32)
+  std::signal(SIGINT, onStopSignal);
+#else
   struct sigaction action {};
   action.sa_handler = onStopSignal;
   sigemptyset(&action.sa_mask);
@@ -53,6 +56,7 @@ void catchStopSignals() {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
 
 int64_t steadyMs() {

@@ -214,8 +214,12 @@ int32_t DlpHandheld::findByTypeCreator(const SyncSearchTypeCreator& search, Sync
   request.searchFlags = newSearch ? FindDbRequest::kNewSearch : 0;
   request.type = search.type;
   request.creator = search.creator;
+  return find(request, SyncOperation::Search, info);
+}
+
+int32_t DlpHandheld::find(const FindDbRequest& request, SyncOperation operation, SyncDbInfo& info) {
   FindDbAnswer answer;
-  int32_t r = call(request, SyncOperation::Search, &answer);
+  int32_t r = call(request, operation, &answer);
   if (r != SYNC_OK) return r;
   if (!answer.found || !answer.found->info) return fail("FindDB answered without the database");
   fillInfo(*answer.found->info, answer.found->card, info);
@@ -257,16 +261,7 @@ int32_t DlpHandheld::findByName(const SyncSearchName& search, SyncDbInfo& info) 
   request.options = FindDbRequest::kGetAttributes | FindDbRequest::kGetSize;
   request.card = static_cast<uint8_t>(search.card);
   request.name = *name;
-  FindDbAnswer answer;
-  int32_t r = call(request, SyncOperation::Other, &answer);
-  if (r != SYNC_OK) return r;
-  if (!answer.found || !answer.found->info) return fail("FindDB answered without the database");
-  fillInfo(*answer.found->info, answer.found->card, info);
-  if (answer.sizes) {
-    info.recordCount = answer.sizes->recordCount;
-    info.totalSize = answer.sizes->totalBytes;
-  }
-  return SYNC_OK;
+  return find(request, SyncOperation::Other, info);
 }
 
 int32_t DlpHandheld::install(hotsync::Database db, std::string& reason) {

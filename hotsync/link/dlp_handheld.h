@@ -11,6 +11,7 @@
 
 #include "common/bytes.h"
 #include "hotsync/api/handheld.h"
+#include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/sync_result.h"
 
 namespace lumora::link {
@@ -71,6 +72,8 @@ class DlpHandheld final : public hotsync::Handheld {
   template <class Answer, class Message>
   int32_t call(const Message& message, SyncOperation operation, Answer* answer);
   int32_t fail(std::string reason);
+  // FindDB with the attributes and sizes, into info.
+  int32_t find(const dlp::FindDbRequest& request, SyncOperation operation, SyncDbInfo& info);
   int32_t findByListing(const SyncSearchTypeCreator& search, SyncDbInfo& info);
   // The whole database, to keep before it is deleted: SYNC_OK and db, SYNC_ERR_NOT_FOUND
   // when there is none, or another code when it cannot be read.

@@ -5,30 +5,29 @@
 namespace lumora::link {
 
 int32_t syncResultFor(uint16_t dlpError, SyncOperation operation) {
-  using namespace syncresult;
   switch (dlpError) {
     case dlp::kErrNone:
-      return kOk;
+      return SYNC_OK;
     case dlp::kErrNotFound:
       switch (operation) {
         case SyncOperation::Search:
-          return kNoMore;
+          return SYNC_ERR_NO_MORE;
         case SyncOperation::ReadRecord:
-          return kNoRecord;
+          return SYNC_ERR_NO_RECORD;
         case SyncOperation::ReadAppBlock:
-          return kNoAppInfo;
+          return SYNC_ERR_NO_APP_INFO;
         default:
-          return kNotFound;
+          return SYNC_ERR_NOT_FOUND;
       }
     case dlp::kErrRecordDeleted:
-      return kNoRecord;
+      return SYNC_ERR_NO_RECORD;
     case dlp::kErrAlreadyExists:
-      return kExists;
+      return SYNC_ERR_EXISTS;
     case dlp::kErrDatabaseOpen:
     case dlp::kErrRecordBusy:
-      return kAlreadyOpen;
+      return SYNC_ERR_ALREADY_OPEN;
     case dlp::kErrTooManyOpen:
-      return kTooManyOpen;
+      return SYNC_ERR_TOO_MANY_OPEN;
     case dlp::kErrIllegalRequest:
     case dlp::kErrParameter:
     case dlp::kErrNoneOpen:
@@ -36,39 +35,38 @@ int32_t syncResultFor(uint16_t dlpError, SyncOperation operation) {
     case dlp::kErrBadWrapper:
     case dlp::kErrArgMissing:
     case dlp::kErrArgSize:
-      return kBadArg;
+      return SYNC_ERR_BAD_ARG;
     case dlp::kErrReadOnly:
-      return kReadOnly;
+      return SYNC_ERR_READ_ONLY;
     case dlp::kErrLimitExceeded:
-      return kTooLarge;
+      return SYNC_ERR_TOO_LARGE;
     case dlp::kErrCancelSync:
-      return kNotConnected;
+      return SYNC_ERR_NOT_CONNECTED;
     default:  // system, memory, can't open, not enough space and codes not known here
-      return kStorage;
+      return SYNC_ERR_STORAGE;
   }
 }
 
 uint16_t dlpErrorFor(int32_t syncResult) {
-  using namespace syncresult;
   switch (syncResult) {
-    case kOk:
+    case SYNC_OK:
       return dlp::kErrNone;
-    case kNoMore:
-    case kNotFound:
-    case kNoRecord:
-    case kNoAppInfo:
+    case SYNC_ERR_NO_MORE:
+    case SYNC_ERR_NOT_FOUND:
+    case SYNC_ERR_NO_RECORD:
+    case SYNC_ERR_NO_APP_INFO:
       return dlp::kErrNotFound;
-    case kExists:
+    case SYNC_ERR_EXISTS:
       return dlp::kErrAlreadyExists;
-    case kAlreadyOpen:
+    case SYNC_ERR_ALREADY_OPEN:
       return dlp::kErrDatabaseOpen;
-    case kBadArg:
+    case SYNC_ERR_BAD_ARG:
       return dlp::kErrParameter;
-    case kReadOnly:
+    case SYNC_ERR_READ_ONLY:
       return dlp::kErrReadOnly;
-    case kTooLarge:
+    case SYNC_ERR_TOO_LARGE:
       return dlp::kErrLimitExceeded;
-    case kTooManyOpen:
+    case SYNC_ERR_TOO_MANY_OPEN:
       return dlp::kErrTooManyOpen;
     default:  // storage, and codes no store gives
       return dlp::kErrSystem;

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "hotsync/api/hotsync.h"
+
 namespace lumora::link {
 
 // What the Sync Manager call was doing, where one DLP error means different results.
@@ -13,22 +15,6 @@ enum class SyncOperation {
   ReadRecord,    // by index: "not found" is an index past the end
   ReadAppBlock,  // "not found": the database has no app-info block
 };
-
-namespace syncresult {
-inline constexpr int32_t kOk = 0;
-inline constexpr int32_t kNoMore = 0x4003;
-inline constexpr int32_t kExists = 0x400B;
-inline constexpr int32_t kAlreadyOpen = 0x400C;
-inline constexpr int32_t kBadArg = 0x400F;
-inline constexpr int32_t kNotFound = 0x4010;
-inline constexpr int32_t kNoRecord = 0x4011;
-inline constexpr int32_t kNoAppInfo = 0x4012;
-inline constexpr int32_t kReadOnly = 0x4013;
-inline constexpr int32_t kStorage = 0x4014;
-inline constexpr int32_t kNotConnected = 0x4015;
-inline constexpr int32_t kTooLarge = 0x4016;
-inline constexpr int32_t kTooManyOpen = 0x10004403;
-}  // namespace syncresult
 
 int32_t syncResultFor(uint16_t dlpError, SyncOperation operation = SyncOperation::Other);
 

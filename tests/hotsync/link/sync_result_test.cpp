@@ -2,25 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "hotsync/link/dlp_functions.h"
 #include "hotsync/api/hotsync.h"
+#include "hotsync/link/dlp_functions.h"
 
 namespace lumora::link {
 namespace {
-
-// The link's own copies of the result codes are those of the C API the conduit links to.
-static_assert(syncresult::kNoMore == SYNC_ERR_NO_MORE);
-static_assert(syncresult::kExists == SYNC_ERR_EXISTS);
-static_assert(syncresult::kAlreadyOpen == SYNC_ERR_ALREADY_OPEN);
-static_assert(syncresult::kBadArg == SYNC_ERR_BAD_ARG);
-static_assert(syncresult::kNotFound == SYNC_ERR_NOT_FOUND);
-static_assert(syncresult::kNoRecord == SYNC_ERR_NO_RECORD);
-static_assert(syncresult::kNoAppInfo == SYNC_ERR_NO_APP_INFO);
-static_assert(syncresult::kReadOnly == SYNC_ERR_READ_ONLY);
-static_assert(syncresult::kStorage == SYNC_ERR_STORAGE);
-static_assert(syncresult::kNotConnected == SYNC_ERR_NOT_CONNECTED);
-static_assert(syncresult::kTooLarge == SYNC_ERR_TOO_LARGE);
-static_assert(syncresult::kTooManyOpen == SYNC_ERR_TOO_MANY_OPEN);
 
 TEST(SyncResult, MapsEveryDlpErrorToAResultTheConduitKnows) {
   using Op = SyncOperation;

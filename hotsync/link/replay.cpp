@@ -4,10 +4,13 @@
 #include <functional>
 #include <optional>
 
+#include "hotsync/link/cmp.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_packet.h"
 #include "hotsync/link/event_list.h"
 #include "hotsync/link/netsync.h"
+#include "hotsync/link/padp.h"
+#include "hotsync/link/slp.h"
 
 namespace lumora::link {
 namespace {
@@ -206,6 +209,114 @@ class Side {
   bool failed_ = false;
 };
 
+// A serial session: every SLP frame is a packet of the count. It round-trips when it
+// re-encodes to its bytes (checksum and CRC included), its PADP header too, and, for the
+// frame that completes a message, the message passes the checks a NetSync packet would.
+class SerialSide {
+ public:
+  explicit SerialSide(bool fromHandheld)
+      : fromHandheld_(fromHandheld), reader_(0xFFFF), assembler_(kDefaultMaxPayload) {}
+
+  void feed(ByteView bytes, ReplayReport& report) {
+    while (true) {
+      auto step = reader_.feed(bytes);
+      bytes = bytes.subspan(step.consumed);
+      if (step.status == SlpReader::Status::NeedMore) return;
+      SlpFrame frame = reader_.take();
+      check(frame, reader_.lastRaw(), report);
+    }
+  }
+
+  void finish(ReplayReport& report) const {
+    if (!reader_.idle()) report.lines.push_back(label() + " stream ends inside a frame");
+    if (reader_.skippedBytes() || reader_.droppedFrames()) {
+      report.lines.push_back(label() + " stream: " + std::to_string(reader_.skippedBytes()) +
+                             " bytes outside frames, " + std::to_string(reader_.droppedFrames()) +
+                             " damaged frames");
+    }
+  }
+  bool clean() const {
+    return reader_.idle() && reader_.skippedBytes() == 0 && reader_.droppedFrames() == 0;
+  }
+
+ private:
+  std::string label() const { return fromHandheld_ ? "handheld" : "desktop"; }
+
+  Check checkCmp(ByteView message) const {
+    auto cmp = decodeCmp(message);
+    if (!cmp) return {false, "CMP: " + cmp.error().message};
+    if (encodeCmp(*cmp) != Bytes(message.begin(), message.end()))
+      return {false, "CMP re-encodes to other bytes"};
+    static const char* const kNames[] = {"?", "wakeup", "init", "abort"};
+    char flags[8];
+    std::snprintf(flags, sizeof flags, "%02X", cmp->flags);
+    return {true, std::string("CMP ") + kNames[cmp->type] + " flags 0x" + flags + " version " +
+                      std::to_string(cmp->major) + "." + std::to_string(cmp->minor) + " baud " +
+                      std::to_string(cmp->baud)};
+  }
+
+  Check checkPadp(const SlpFrame& frame) {
+    auto padp = decodePadp(frame.payload);
+    if (!padp) return {false, "PADP: " + padp.error().message};
+    auto again = encodePadp(*padp);
+    if (!again || *again != frame.payload) return {false, "PADP re-encodes to other bytes"};
+    std::string form = padp->longForm() ? " long" : "";
+    switch (padp->type) {
+      case kPadpAck:
+        return {true, "ack" + form + " " + std::to_string(padp->sizeOrOffset)};
+      case kPadpTickle:
+        return {true, "tickle"};
+      case kPadpAbort:
+        return {true, "abort"};
+      default:
+        break;
+    }
+    std::string text = "data" + form + " " + std::to_string(padp->data.size()) + " bytes at " +
+                       std::to_string(padp->flags & kPadpFirst ? 0 : padp->sizeOrOffset);
+    if (!assembler_.inProgress() && lastDone_ == frame.xid) return {true, text + ", repeated"};
+    switch (assembler_.add(*padp)) {
+      case PadpAssembler::Outcome::Duplicate:
+        return {true, text + ", repeated"};
+      case PadpAssembler::Outcome::Added:
+        return {true, text};
+      case PadpAssembler::Outcome::Refused:
+        return {false, text + ": " + assembler_.error()};
+      case PadpAssembler::Outcome::Complete:
+        break;
+    }
+    lastDone_ = frame.xid;
+    Bytes message = assembler_.take();
+    Check c = frame.xid == kCmpXid ? checkCmp(message) : checkDlp(fromHandheld_, message);
+    c.text = text + ": " + c.text;
+    return c;
+  }
+
+  void check(const SlpFrame& frame, const Bytes& raw, ReplayReport& report) {
+    ++report.packets;
+    Check c;
+    if (encodeSlp(frame) != raw) {
+      c = {false, "SLP frame re-encodes to other bytes"};
+    } else if (frame.type == kSlpTypeLoopback) {
+      c = {true, "loop-back"};
+    } else if (frame.type != kSlpTypePadp) {
+      c = {true, "SLP type " + std::to_string(frame.type) + " (" +
+                     std::to_string(frame.payload.size()) + " bytes)"};
+    } else {
+      c = checkPadp(frame);
+    }
+    if (c.ok) ++report.roundTripped;
+    std::string line = (fromHandheld_ ? "handheld " : "desktop  ") + std::string("xid ") +
+                       hex2(frame.xid) + "  " + c.text;
+    if (!c.ok) line += "  -- does not round-trip";
+    report.lines.push_back(std::move(line));
+  }
+
+  bool fromHandheld_;
+  SlpReader reader_;
+  PadpAssembler assembler_;
+  std::optional<uint8_t> lastDone_;
+};
+
 bool looksSerial(const std::vector<StreamEvent>& events) {
   for (const StreamEvent& e : events) {
     if (e.data.empty()) continue;
@@ -228,7 +339,11 @@ ReplayReport replaySession(std::string_view json) {
     return report;
   }
   if (looksSerial(*events)) {
-    report.failure = "serial recordings are not supported yet";
+    SerialSide handheld(true), desktop(false);
+    for (const StreamEvent& e : *events) (e.fromHandheld ? handheld : desktop).feed(e.data, report);
+    handheld.finish(report);
+    desktop.finish(report);
+    if (!handheld.clean() || !desktop.clean()) report.failure = "a stream did not end cleanly";
     return report;
   }
   Side handheld(true), desktop(false);

@@ -105,6 +105,30 @@ TEST(Replay, ReportsPacketsThatDoNotRoundTrip) {
             "not round-trip");
 }
 
+TEST(Replay, SerialSessionCountsEveryFrame) {
+  ReplayReport r = replaySession(sessionText("no-op-test.serial-net.json"));
+  EXPECT_TRUE(r.ok()) << r.failure;
+  EXPECT_EQ(r.summary(), "62/62 packets round-trip");
+  ASSERT_GE(r.lines.size(), 29u);
+  EXPECT_EQ(r.lines[0], "handheld xid 15  loop-back");
+  EXPECT_EQ(r.lines[10],
+            "handheld xid FF  data 10 bytes at 0: CMP wakeup flags 0x10 version 1.3 "
+            "baud 115200");
+  EXPECT_EQ(r.lines[11], "desktop  xid FF  ack 10");
+  EXPECT_EQ(r.lines[13], "handheld xid FF  data 10 bytes at 0, repeated");
+  EXPECT_EQ(r.lines[24], "desktop  xid 01  data 8 bytes at 0: ReadSysInfo host DLP 1.4");
+  EXPECT_EQ(r.lines[25], "handheld xid 01  ack long 8");
+}
+
+TEST(Replay, SerialMessageThatDoesNotDecodeIsNamed) {
+  // A desktop data frame whose DLP request is a lone byte.
+  ReplayReport r =
+      replaySession(R"([{"type": "write", "data": "beefed030302000501a801c000011002e2"}])");
+  ASSERT_EQ(r.lines.size(), 1u) << r.failure;
+  EXPECT_FALSE(r.ok());
+  EXPECT_NE(r.lines[0].find("-- does not round-trip"), std::string::npos) << r.lines[0];
+}
+
 TEST(Replay, RefusesWhatItCannotReplay) {
   struct Case {
     const char* name;
@@ -112,8 +136,11 @@ TEST(Replay, RefusesWhatItCannotReplay) {
     const char* failure;
   };
   const Case cases[] = {
-      {"serial", sessionText("no-op-test.serial-net.json"),
-       "serial recordings are not supported yet"},
+      // A serial frame with its CRC damaged, and one cut short.
+      {"serial bad CRC", R"([{"type": "read", "data": "beefed030303000015b8ab21"}])",
+       "did not end cleanly"},
+      {"serial cut", R"([{"type": "read", "data": "beefed030303000015b8ab"}])",
+       "did not end cleanly"},
       {"not a list", R"({"type": "read"})", "line 1, column 1: expected '[' to start"},
       {"unknown key", "[\n {\"type\": \"read\", \"data\": \"\", \"when\": \"now\"}]",
        "line 2, column 39: unexpected key \"when\""},

@@ -1,14 +1,18 @@
-// lumora-handheld: the simulated handheld (a folder of .pdb files) as a network HotSync
-// peer, for users without a device, the demo and the tests.
+// lumora-handheld: the simulated handheld (a folder of .pdb files) as a network or serial
+// HotSync peer, for users without a device, the demo and the tests.
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <string>
 
 #include "hotsync/host/handheld_state.h"
 #include "hotsync/host/options.h"
+#include "hotsync/host/serial_port.h"
 #include "hotsync/host/tcp_stream.h"
+#include "hotsync/link/cmp.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
+#include "hotsync/link/serial_link.h"
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
@@ -19,9 +23,13 @@ using namespace lumora;
 
 constexpr const char* kUsage =
     "usage: lumora-handheld connect HOST:PORT --folder DIR [--user NAME]\n"
+    "       lumora-handheld connect --serial DEVICE [--baud N] --folder DIR [--user NAME]\n"
+    "       lumora-handheld connect --serial-net HOST:PORT --folder DIR [--user NAME]\n"
     "\n"
     "The simulated handheld on the wire: connects to a HotSync server (lumora-hotsync serve)\n"
-    "as a handheld set to network HotSync does, answers the desktop's requests from DIR (a\n"
+    "as a handheld set to network HotSync does (with --serial, as a handheld in a cradle on\n"
+    "the serial line DEVICE; with --serial-net, as an emulator whose serial port is redirected\n"
+    "to HOST:PORT), answers the desktop's requests from DIR (a\n"
     "folder of .pdb files, one per database) and prints the HotSync log the desktop sends.\n"
     "Changed databases are written when the desktop ends the HotSync; when the session\n"
     "breaks off they keep their previous state.\n"
@@ -29,6 +37,10 @@ constexpr const char* kUsage =
     "  --folder DIR   the handheld's databases\n"
     "  --user NAME    the handheld's user name; else the one kept in DIR/.handheld.ini\n"
     "                 from earlier HotSyncs, or none\n"
+    "  --baud N       the fastest serial speed to offer (9600 to 230400, default 115200)\n"
+    "\n"
+    "Over a serial link a last line tells what went over the line: 'serial line: N bytes\n"
+    "sent, N received, N fragments resent, N damaged frames dropped'.\n"
     "\n"
     "Environment: LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into\n"
     "databases.\n"
@@ -67,19 +79,85 @@ int64_t steadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+std::optional<uint32_t> parseSpeed(const std::string& text) {
+  uint32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+      !host::isSerialSpeed(value))
+    return std::nullopt;
+  return value;
+}
+
+// Answers requests until EndOfSync; empty, or why the session broke off.
+std::string answerRequests(link::MessageLink& wire, link::DlpServer& server) {
+  while (!server.ended()) {
+    link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
+    if (request.status != link::StreamStatus::Ok) {
+      return request.status == link::StreamStatus::Timeout
+                 ? "no request from the desktop within 30 s"
+                 : request.error;
+    }
+    if (!wire.send(server.answer(request.message)))
+      return "could not send an answer to the desktop";
+  }
+  return {};
+}
+
+// The serial stack: CMP, the agreed speed on a real line, then DLP.
+std::string serialSession(link::ByteStream& stream, host::SerialPort* port, uint32_t maxBaud,
+                          link::DlpServer& server) {
+  link::SerialLink wire(stream, link::LinkRole::Handheld, steadyMs);
+  std::string broke;
+  link::CmpOutcome cmp = link::handheldCmp(wire, maxBaud);
+  if (!cmp) {
+    broke = cmp.error;
+  } else if (std::string error; port && cmp.baud && !port->setSpeed(cmp.baud, error)) {
+    broke = error;
+  } else {
+    broke = answerRequests(wire, server);
+  }
+  link::SerialLinkStats stats = wire.stats();
+  std::printf(
+      "serial line: %llu bytes sent, %llu received, %llu fragments resent, %llu damaged frames "
+      "dropped\n",
+      static_cast<unsigned long long>(stats.bytesWritten),
+      static_cast<unsigned long long>(stats.bytesRead),
+      static_cast<unsigned long long>(stats.framesResent),
+      static_cast<unsigned long long>(stats.framesDropped));
+  std::fflush(stdout);
+  return broke;
+}
+
 int runConnect(int argc, char** argv) {
-  host::ParsedOptions opts = host::parseOptions(argc, argv, {"--folder", "--user"}, {}, 1);
+  host::ParsedOptions opts = host::parseOptions(
+      argc, argv, {"--folder", "--user", "--serial", "--serial-net", "--baud"}, {}, 1);
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
   }
   if (!opts.error.empty()) return usageError(opts.error);
-  if (opts.positional.size() != 1) return usageError("connect needs the desktop's HOST:PORT");
+  const auto serialDevice = opts.value("--serial");
+  const auto serialNet = opts.value("--serial-net");
+  size_t targets = opts.positional.size() + (serialDevice ? 1 : 0) + (serialNet ? 1 : 0);
+  if (targets == 0)
+    return usageError("connect needs the desktop's HOST:PORT, --serial or --serial-net");
+  if (targets > 1) return usageError("connect takes one of HOST:PORT, --serial and --serial-net");
   auto folder = opts.value("--folder");
   if (!folder) return usageError("connect needs --folder DIR");
+  uint32_t maxBaud = 115200;
+  if (auto text = opts.value("--baud")) {
+    auto baud = parseSpeed(*text);
+    if (!baud)
+      return usageError("--baud takes 9600, 19200, 38400, 57600, 115200 or 230400, not '" + *text +
+                        "'");
+    maxBaud = *baud;
+  }
   std::string error;
-  auto to = host::parseHostPort(opts.positional[0], host::kLoopback, error);
-  if (!to) return usageError(error);
+  std::optional<host::HostPort> to;
+  if (!serialDevice) {
+    to = host::parseHostPort(serialNet ? *serialNet : opts.positional[0], host::kLoopback, error);
+    if (!to) return usageError(error);
+  }
   if (!hotsync::hostfs::isFolder(*folder))
     return usageError("the handheld folder \"" + *folder + "\" does not exist");
 
@@ -99,29 +177,30 @@ int runConnect(int argc, char** argv) {
   hotsync::HandheldStore store(*folder, storeLog, hotsync::clockFromEnvironment(storeLog));
   link::DlpServer server(store, user);
 
-  host::Connection connection = host::connectTcp(*to, kConnectTimeoutMs);
-  if (!connection.stream) {
-    std::fprintf(stderr, "lumora-handheld: %s\n", connection.error.c_str());
-    return 1;
-  }
-  link::NetSyncLink wire(*connection.stream, link::LinkRole::Handheld, steadyMs);
-  link::HandshakeResult shook = link::handheldHandshake(wire);
-  if (!shook) {
-    std::fprintf(stderr, "lumora-handheld: %s\n", shook.error.c_str());
-    return 1;
-  }
   std::string broke;
-  while (!server.ended()) {
-    link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
-    if (request.status != link::StreamStatus::Ok) {
-      broke = request.status == link::StreamStatus::Timeout
-                  ? "no request from the desktop within 30 s"
-                  : request.error;
-      break;
+  if (serialDevice) {
+    auto port = host::SerialPort::open(*serialDevice, link::kCmpStartBaud, error);
+    if (!port) {
+      std::fprintf(stderr, "lumora-handheld: %s\n", error.c_str());
+      return 1;
     }
-    if (!wire.send(server.answer(request.message))) {
-      broke = "could not send an answer to the desktop";
-      break;
+    broke = serialSession(*port, port.get(), maxBaud, server);
+  } else {
+    host::Connection connection = host::connectTcp(*to, kConnectTimeoutMs);
+    if (!connection.stream) {
+      std::fprintf(stderr, "lumora-handheld: %s\n", connection.error.c_str());
+      return 1;
+    }
+    if (serialNet) {
+      broke = serialSession(*connection.stream, nullptr, maxBaud, server);
+    } else {
+      link::NetSyncLink wire(*connection.stream, link::LinkRole::Handheld, steadyMs);
+      link::HandshakeResult shook = link::handheldHandshake(wire);
+      if (!shook) {
+        std::fprintf(stderr, "lumora-handheld: %s\n", shook.error.c_str());
+        return 1;
+      }
+      broke = answerRequests(wire, server);
     }
   }
   printSyncLog(server.syncLog());

@@ -1,24 +1,34 @@
-// lumora-hotsync serve: waits for network HotSyncs of real handhelds, emulators and
-// lumora-handheld, one at a time.
+// lumora-hotsync serve: waits for network and serial HotSyncs of real handhelds, emulators
+// and lumora-handheld, one at a time.
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "hotsync/host/commands.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/link_session.h"
 #include "hotsync/host/options.h"
+#include "hotsync/host/serial_port.h"
 #include "hotsync/host/tcp_stream.h"
+#include "hotsync/link/cmp.h"
 #include "hotsync/link/netsync_link.h"
+#include "hotsync/link/serial_link.h"
 
 namespace lumora::host {
 namespace {
 
 constexpr const char* kUsage =
     "usage: lumora-hotsync serve [--listen ADDR:PORT] [--once] [--user NAME] [--sync-type N]\n"
+    "       lumora-hotsync serve --serial DEVICE [--baud N] [--once] [--user NAME] ...\n"
+    "       lumora-hotsync serve --serial-listen [ADDR:PORT] [--once] [--user NAME] ...\n"
     "\n"
-    "Waits for network HotSyncs (NetSync) and runs each like 'sync': the handheld's user\n"
+    "Waits for network HotSyncs (NetSync), or serial HotSyncs, and runs each like 'sync': the\n"
+    "handheld's user\n"
     "(or NAME), its queued files installed, the conduit registered for creator LmDx with the\n"
     "user's next action (or sync type N), then the HotSync summary and last sync date written\n"
     "to the handheld. One HotSync at a time; every HotSync log entry is printed as\n"
@@ -28,15 +38,28 @@ constexpr const char* kUsage =
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:14238, this machine only;\n"
     "                      0.0.0.0:14238 lets a handheld on the local network in; port 0\n"
     "                      picks a free port)\n"
+    "  --serial DEVICE     serial HotSyncs on a serial line instead: a cradle's port\n"
+    "                      (/dev/ttyS0), a USB handheld (/dev/ttyUSB0, /dev/ttyACM0) or a\n"
+    "                      pseudo-terminal; each HotSync starts at 9600 baud and moves to\n"
+    "                      the speed agreed with the handheld. The first line of output is\n"
+    "                      'waiting on DEVICE'\n"
+    "  --baud N            the fastest speed to agree on (9600 to 230400, default 115200)\n"
+    "  --serial-listen [ADDR:PORT]\n"
+    "                      serial HotSyncs carried over TCP, as an emulator sends its\n"
+    "                      redirected serial port (default 127.0.0.1:6416)\n"
     "  --once              end after the first HotSync\n"
     "\n"
-    "A connection that does not begin with the NetSync handshake, or stalls for 30 s, is\n"
-    "closed with a line, and the server goes on. Ctrl-C ends the server.\n"
+    "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
+    "wakeup), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C ends\n"
+    "the server.\n"
     "Exit status: 0 (with --once: the HotSync ran), 1 the HotSync could not run or the\n"
     "address cannot be used, 2 usage error.\n";
 
 constexpr const char* kDefaultListen = "127.0.0.1:14238";
+constexpr const char* kDefaultSerialListen = "127.0.0.1:6416";
+constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
+constexpr int kReopenMs = 1000;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -86,10 +109,108 @@ bool serveConnection(TcpStream& stream, const LinkSessionOptions& options, bool&
   return result.ran;
 }
 
+enum class SerialOutcome { Idle, LineClosed, Refused, Failed, Ran };
+
+// One serial HotSync: CMP, the agreed speed, the session. port is set for a real line,
+// whose speed then changes; waitMs bounds the wait for the wakeup.
+SerialOutcome serveSerial(link::ByteStream& stream, SerialPort* port, const std::string& peer,
+                          uint32_t maxBaud, int waitMs, const LinkSessionOptions& options) {
+  link::SerialLink wire(stream, link::LinkRole::Desktop, steadyMs);
+  link::CmpOutcome cmp = link::desktopCmp(wire, maxBaud, link::kCmpStartBaud, waitMs);
+  if (!cmp) {
+    // Silence while waiting is no HotSync; anything else gets a line.
+    const bool closed = cmp.status == link::StreamStatus::Closed;
+    if (stopRequested || wire.stats().bytesRead == 0)
+      return closed ? SerialOutcome::LineClosed : SerialOutcome::Idle;
+    std::printf("closed the connection from %s: %s\n", peer.c_str(), cmp.error.c_str());
+    std::fflush(stdout);
+    return closed ? SerialOutcome::LineClosed : SerialOutcome::Refused;
+  }
+  std::string speedError;
+  if (port && cmp.baud && !port->setSpeed(cmp.baud, speedError)) {
+    std::printf("HotSync from %s failed: %s\n", peer.c_str(), speedError.c_str());
+    std::fflush(stdout);
+    return SerialOutcome::Failed;
+  }
+  std::printf("HotSync from %s\n", peer.c_str());
+  std::fflush(stdout);
+  LinkSessionResult result = runLinkSession(wire, options);
+  if (result.ran)
+    std::printf("HotSync of %s complete\n", result.user.c_str());
+  else
+    std::printf("HotSync from %s failed: %s\n", peer.c_str(), result.error.c_str());
+  std::fflush(stdout);
+  // The next HotSync starts at 9600 baud again, without the tail of this one.
+  if (port) {
+    if (cmp.baud) port->setSpeed(link::kCmpStartBaud, speedError);
+    port->discardInput();
+  }
+  return result.ran ? SerialOutcome::Ran : SerialOutcome::Failed;
+}
+
+std::optional<uint32_t> parseSpeed(const std::string& text) {
+  uint32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+      !isSerialSpeed(value))
+    return std::nullopt;
+  return value;
+}
+
+void sleepUnlessStopped(int ms) {
+  for (int waited = 0; waited < ms && !stopRequested; waited += 100)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+}
+
+// serve --serial DEVICE: HotSyncs on the line, one after the other. A line that goes away
+// (a USB handheld's device disappears after its HotSync) is opened again when it returns.
+int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
+                    const LinkSessionOptions& options) {
+  std::string error;
+  auto port = SerialPort::open(device, link::kCmpStartBaud, error);
+  if (!port) {
+    std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+    return 1;
+  }
+  catchStopSignals();
+  std::printf("waiting on %s\n", device.c_str());
+  std::fflush(stdout);
+  while (!stopRequested) {
+    if (!port) {
+      sleepUnlessStopped(kReopenMs);
+      port = SerialPort::open(device, link::kCmpStartBaud, error);
+      continue;
+    }
+    SerialOutcome got = serveSerial(*port, port.get(), device, maxBaud, kAcceptSliceMs, options);
+    if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
+      return got == SerialOutcome::Ran ? 0 : 1;
+    // The line went away; try it again in a moment.
+    if (got == SerialOutcome::LineClosed) port.reset();
+  }
+  std::printf("stopped\n");
+  return once ? 1 : 0;
+}
+
+// Rewrites a bare "--serial-listen" (last, or followed by another option) to carry the
+// default address, so that the option parser sees a value.
+std::vector<char*> withSerialListenDefault(int argc, char** argv) {
+  static std::string fallback = kDefaultSerialListen;
+  std::vector<char*> out(argv, argv + argc);
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (std::string(out[i]) != "--serial-listen") continue;
+    if (i + 1 == out.size() || out[i + 1][0] == '-')
+      out.insert(out.begin() + static_cast<std::ptrdiff_t>(i) + 1, fallback.data());
+  }
+  return out;
+}
+
 }  // namespace
 
 int runServe(int argc, char** argv) {
-  ParsedOptions opts = parseOptions(argc, argv, {"--listen", "--user", "--sync-type"}, {"--once"});
+  std::vector<char*> args = withSerialListenDefault(argc, argv);
+  ParsedOptions opts = parseOptions(
+      static_cast<int>(args.size()), args.data(),
+      {"--listen", "--user", "--sync-type", "--serial", "--serial-listen", "--baud"}, {"--once"});
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -114,23 +235,52 @@ int runServe(int argc, char** argv) {
       return 2;
     }
   }
+  const bool once = opts.has("--once");
+  const bool serialLine = opts.value("--serial").has_value();
+  const bool serialNet = opts.value("--serial-listen").has_value();
+  if (int(serialLine) + int(serialNet) + int(opts.value("--listen").has_value()) > 1) {
+    std::fprintf(stderr,
+                 "lumora-hotsync serve: give one of --listen, --serial and --serial-listen\n");
+    return 2;
+  }
+  uint32_t maxBaud = kDefaultMaxBaud;
+  if (auto text = opts.value("--baud")) {
+    auto baud = parseSpeed(*text);
+    if (!baud) {
+      std::fprintf(stderr,
+                   "lumora-hotsync serve: --baud takes 9600, 19200, 38400, 57600, 115200 or "
+                   "230400, not '%s'\n",
+                   text->c_str());
+      return 2;
+    }
+    maxBaud = *baud;
+  }
+  if (serialLine) {
+    if (opts.value("--serial")->empty()) {
+      std::fprintf(stderr, "lumora-hotsync serve: --serial needs a device\n");
+      return 2;
+    }
+    return serveSerialLine(*opts.value("--serial"), maxBaud, once, options);
+  }
+  const std::string listenText =
+      serialNet ? *opts.value("--serial-listen") : opts.value("--listen").value_or(kDefaultListen);
   std::string error;
-  auto at = parseHostPort(opts.value("--listen").value_or(kDefaultListen), kLoopback, error);
+  auto at = parseHostPort(listenText, kLoopback, error);
   if (!at) {
-    std::fprintf(stderr, "lumora-hotsync serve: --listen: %s\n", error.c_str());
+    std::fprintf(stderr, "lumora-hotsync serve: %s: %s\n",
+                 serialNet ? "--serial-listen" : "--listen", error.c_str());
     return 2;
   }
   auto listener = TcpListener::open(*at, error);
   if (!listener) {
-    std::fprintf(stderr, "lumora-hotsync serve: cannot listen on %s: %s\n",
-                 opts.value("--listen").value_or(kDefaultListen).c_str(), error.c_str());
+    std::fprintf(stderr, "lumora-hotsync serve: cannot listen on %s: %s\n", listenText.c_str(),
+                 error.c_str());
     return 1;
   }
   catchStopSignals();
   std::printf("listening on %s\n", listener->address().c_str());
   std::fflush(stdout);
 
-  const bool once = opts.has("--once");
   while (!stopRequested) {
     TcpListener::Accepted next = listener->accept(kAcceptSliceMs);
     if (next.status == TcpListener::Status::Timeout ||
@@ -138,6 +288,19 @@ int runServe(int argc, char** argv) {
       continue;
     if (next.status == TcpListener::Status::Failed) {
       std::fprintf(stderr, "lumora-hotsync serve: accept failed: %s\n", next.error.c_str());
+      continue;
+    }
+    if (serialNet) {
+      // No line speed over TCP: the agreed one is only announced.
+      SerialOutcome got = serveSerial(*next.stream, nullptr, next.stream->peer(), maxBaud,
+                                      link::kDlpTimeoutMs, options);
+      if (got == SerialOutcome::Idle && !stopRequested) {
+        std::printf("closed the connection from %s: nothing came within 30 s\n",
+                    next.stream->peer().c_str());
+        std::fflush(stdout);
+      }
+      if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
+        return got == SerialOutcome::Ran ? 0 : 1;
       continue;
     }
     bool wasHotSync = false;

@@ -1,0 +1,41 @@
+// A serial line (a cradle's port, a USB handheld's ttyUSB/ttyACM device, one end of a
+// pseudo-terminal) as a byte stream: raw mode, 8 data bits, no parity, one stop bit, no
+// flow control, at a speed that can change once CMP has agreed on one. POSIX only; the
+// Windows build answers that serial lines are not supported there yet.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "hotsync/link/stream.h"
+
+namespace lumora::host {
+
+// The speeds a serial HotSync may use: 9600 to 230400 baud.
+bool isSerialSpeed(uint32_t baud);
+
+class SerialPort final : public link::ByteStream {
+ public:
+  // Opens and sets up path at baud; null with error set on failure.
+  static std::unique_ptr<SerialPort> open(const std::string& path, uint32_t baud,
+                                          std::string& error);
+  ~SerialPort() override;
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  link::StreamRead read(uint8_t* buffer, size_t capacity, int timeoutMs) override;
+  bool write(ByteView bytes) override;
+  // Waits until everything written has left, then changes the speed.
+  bool setSpeed(uint32_t baud, std::string& error);
+  // Drops whatever the line received and nobody read yet (the previous HotSync's tail).
+  void discardInput();
+  const std::string& path() const { return path_; }
+
+ private:
+  SerialPort(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  int fd_;
+  std::string path_;
+};
+
+}  // namespace lumora::host

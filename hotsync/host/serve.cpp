@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,12 +29,11 @@ constexpr const char* kUsage =
     "       lumora-hotsync serve --serial DEVICE [--baud N] [--once] [--user NAME] ...\n"
     "       lumora-hotsync serve --serial-listen [ADDR:PORT] [--once] [--user NAME] ...\n"
     "\n"
-    "Waits for network HotSyncs (NetSync), or serial HotSyncs, and runs each like 'sync': the\n"
-    "handheld's user\n"
-    "(or NAME), its queued files installed, the conduit registered for creator LmDx with the\n"
-    "user's next action (or sync type N), then the HotSync summary and last sync date written\n"
-    "to the handheld. One HotSync at a time; every HotSync log entry is printed as\n"
-    "'[ACTIVITY] TEXT' and kept in the user's log. The first line of output is\n"
+    "Waits for network HotSyncs (NetSync), or serial ones, and runs each like 'sync': the\n"
+    "handheld's user (or NAME), its queued files installed, the conduit registered for\n"
+    "creator LmDx with the user's next action (or sync type N), then the HotSync summary and\n"
+    "last sync date written to the handheld. One HotSync at a time; every HotSync log entry\n"
+    "is printed as '[ACTIVITY] TEXT' and kept in the user's log. The first line of output is\n"
     "'listening on ADDR:PORT'.\n"
     "\n"
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:14238, this machine only;\n"
@@ -167,13 +168,18 @@ void sleepUnlessStopped(int ms) {
 int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
                     const LinkSessionOptions& options) {
   std::string error;
-  auto port = SerialPort::open(device, link::kCmpStartBaud, error);
-  if (!port) {
-    std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
-    return 1;
+  std::unique_ptr<SerialPort> port;
+  // A USB handheld's device appears only once HotSync is pressed: wait for it.
+  std::error_code missing;
+  if (std::filesystem::exists(device, missing)) {
+    port = SerialPort::open(device, link::kCmpStartBaud, error);
+    if (!port) {
+      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+      return 1;
+    }
   }
   catchStopSignals();
-  std::printf("waiting on %s\n", device.c_str());
+  std::printf("waiting on %s%s\n", device.c_str(), port ? "" : " (it does not exist yet)");
   std::fflush(stdout);
   while (!stopRequested) {
     if (!port) {

@@ -70,6 +70,12 @@ void SerialLink::handleData(uint8_t xid, const PadpPacket& packet) {
       writeFrame(xid, ackFor(packet));
       return;
     case PadpAssembler::Outcome::Complete:
+      // One message at a time each way: a peer that piles them up is not a handheld.
+      if (!inbox_.empty()) {
+        breakLink(StreamStatus::Failed,
+                  std::string(peerName(role_)) + " sent a message before the last one was taken");
+        return;
+      }
       newData_ = true;
       lastDone_ = xid;
       inbox_.push_back(Message{xid, assembler_.take()});

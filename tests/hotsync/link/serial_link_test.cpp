@@ -35,6 +35,11 @@ std::vector<SlpFrame> framesOf(const Bytes& written) {
   return out;
 }
 
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
 const Bytes kWakeupMessage = encodeCmp(CmpPacket{kCmpWakeup, kCmpLongPadp, 1, 2, 0, 57600});
 
 TEST(SerialLink, DesktopAnswersTheWakeupWithInitWholeAndByteWise) {
@@ -158,6 +163,7 @@ TEST(SerialLink, PeerFailuresAreFinalAndNamed) {
       {"closed inside a frame", cut, StreamStatus::Failed, "closed in the middle of a message"},
       {"wrong answer", data(7, Bytes{0x90, 0}), StreamStatus::Failed, "transaction id 7 where 1"},
       {"closed", {}, StreamStatus::Closed, "the line was closed"},
+
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -171,6 +177,17 @@ TEST(SerialLink, PeerFailuresAreFinalAndNamed) {
     EXPECT_NE(got.error.find(c.error), std::string::npos) << got.error;
     EXPECT_EQ(link.receive(1000).status, c.status);
   }
+}
+
+TEST(SerialLink, APeerPilingUpMessagesBreaksTheLink) {
+  ScriptedStream line;
+  line.deliver(data(1, Bytes{0x90, 0}) + data(2, Bytes{0x91, 0}));
+  SerialLinkOptions options;
+  options.maxFragment = 1;  // the request's first fragment waits for its ack meanwhile
+  SerialLink link(
+      line, LinkRole::Desktop, [&] { return line.now(); }, options);
+  EXPECT_FALSE(link.send(Bytes{0x10, 0}));
+  EXPECT_EQ(link.error(), "the handheld sent a message before the last one was taken");
 }
 
 TEST(SerialLink, TheHandheldRepeatsItsWakeupUntilTheDesktopAnswers) {

@@ -113,16 +113,28 @@ bool serveConnection(TcpStream& stream, const LinkSessionOptions& options, bool&
 enum class SerialOutcome { Idle, LineClosed, Refused, Failed, Ran };
 
 // One serial HotSync: CMP, the agreed speed, the session. port is set for a real line,
-// whose speed then changes; waitMs bounds the wait for the wakeup.
+// whose speed then changes. The wakeup is awaited in slices, so that Ctrl-C is noticed, for
+// waitMs at most (negative: until it comes); a part of a frame stays between slices.
 SerialOutcome serveSerial(link::ByteStream& stream, SerialPort* port, const std::string& peer,
                           uint32_t maxBaud, int waitMs, const LinkSessionOptions& options) {
   link::SerialLink wire(stream, link::LinkRole::Desktop, steadyMs);
-  link::CmpOutcome cmp = link::desktopCmp(wire, maxBaud, link::kCmpStartBaud, waitMs);
+  const int64_t since = steadyMs();
+  link::CmpOutcome cmp;
+  do {
+    cmp = link::desktopCmp(wire, maxBaud, link::kCmpStartBaud, kAcceptSliceMs);
+  } while (cmp.status == link::StreamStatus::Timeout && !stopRequested &&
+           (waitMs < 0 || steadyMs() - since < waitMs));
   if (!cmp) {
-    // Silence while waiting is no HotSync; anything else gets a line.
     const bool closed = cmp.status == link::StreamStatus::Closed;
-    if (stopRequested || wire.stats().bytesRead == 0)
-      return closed ? SerialOutcome::LineClosed : SerialOutcome::Idle;
+    if (stopRequested) return SerialOutcome::Idle;
+    if (cmp.status == link::StreamStatus::Timeout) {
+      std::printf("closed the connection from %s: no serial HotSync wakeup within %d s\n",
+                  peer.c_str(), waitMs / 1000);
+      std::fflush(stdout);
+      return SerialOutcome::Idle;
+    }
+    // A line that closes without a byte is no HotSync; anything else gets a line.
+    if (closed && wire.stats().bytesRead == 0) return SerialOutcome::LineClosed;
     std::printf("closed the connection from %s: %s\n", peer.c_str(), cmp.error.c_str());
     std::fflush(stdout);
     return closed ? SerialOutcome::LineClosed : SerialOutcome::Refused;
@@ -187,7 +199,7 @@ int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
       port = SerialPort::open(device, link::kCmpStartBaud, error);
       continue;
     }
-    SerialOutcome got = serveSerial(*port, port.get(), device, maxBaud, kAcceptSliceMs, options);
+    SerialOutcome got = serveSerial(*port, port.get(), device, maxBaud, -1, options);
     if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
       return got == SerialOutcome::Ran ? 0 : 1;
     // The line went away; try it again in a moment.
@@ -300,11 +312,6 @@ int runServe(int argc, char** argv) {
       // No line speed over TCP: the agreed one is only announced.
       SerialOutcome got = serveSerial(*next.stream, nullptr, next.stream->peer(), maxBaud,
                                       link::kDlpTimeoutMs, options);
-      if (got == SerialOutcome::Idle && !stopRequested) {
-        std::printf("closed the connection from %s: nothing came within 30 s\n",
-                    next.stream->peer().c_str());
-        std::fflush(stdout);
-      }
       if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
         return got == SerialOutcome::Ran ? 0 : 1;
       continue;

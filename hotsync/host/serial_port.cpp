@@ -1,8 +1,11 @@
 #include "hotsync/host/serial_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
+#include "hotsync/link/cmp.h"
 #include "hotsync/link/message_link.h"
 
 #ifndef _WIN32
@@ -15,17 +18,8 @@
 namespace lumora::host {
 
 bool isSerialSpeed(uint32_t baud) {
-  switch (baud) {
-    case 9600:
-    case 19200:
-    case 38400:
-    case 57600:
-    case 115200:
-    case 230400:
-      return true;
-    default:
-      return false;
-  }
+  return std::find(std::begin(link::kCmpSpeeds), std::end(link::kCmpSpeeds), baud) !=
+         std::end(link::kCmpSpeeds);
 }
 
 #ifdef _WIN32

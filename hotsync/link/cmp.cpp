@@ -34,8 +34,15 @@ CmpPacket initFor(const CmpPacket& wakeup, uint32_t desktopMaxBaud, uint32_t cur
   init.type = kCmpInit;
   init.major = 1;
   init.minor = 1;
-  // A handheld that names no speed stays at the current one.
-  uint32_t agreed = wakeup.baud == 0 ? currentBaud : std::min(wakeup.baud, desktopMaxBaud);
+  // A handheld that names no speed stays at the current one; an odd speed is rounded down
+  // to one a serial line can be set to.
+  uint32_t agreed = currentBaud;
+  if (wakeup.baud != 0) {
+    uint32_t limit = std::min(wakeup.baud, desktopMaxBaud);
+    for (uint32_t speed : kCmpSpeeds) {
+      if (speed <= limit) agreed = speed;
+    }
+  }
   init.baud = agreed;
   if (agreed != currentBaud) init.flags |= kCmpChangeBaud;
   if (wakeup.flags & kCmpLongPadp) init.flags |= kCmpLongPadp;

@@ -34,8 +34,12 @@ struct CmpPacket {
 Result<CmpPacket> decodeCmp(ByteView message);
 Bytes encodeCmp(const CmpPacket& packet);
 
-// The desktop's INIT for a WAKEUP: the lower of the two fastest speeds (a change only when
-// it differs from the current one), and long PADP when the handheld offered it.
+// The standard speeds a serial line can be set to, slowest first.
+inline constexpr uint32_t kCmpSpeeds[] = {9600, 19200, 38400, 57600, 115200, 230400};
+
+// The desktop's INIT for a WAKEUP: the fastest standard speed neither side's limit exceeds
+// (a change only when it differs from the current one), and long PADP when the handheld
+// offered it.
 CmpPacket initFor(const CmpPacket& wakeup, uint32_t desktopMaxBaud,
                   uint32_t currentBaud = kCmpStartBaud);
 

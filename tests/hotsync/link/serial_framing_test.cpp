@@ -184,6 +184,8 @@ TEST(Cmp, InitAgreesOnTheLowerSpeedAndLongPadpWhenOffered) {
       {19200, 115200, kCmpLongPadp, kCmpChangeBaud | kCmpLongPadp, 19200},
       {9600, 115200, 0, 0, 9600},
       {0, 115200, 0, 0, 9600},  // a handheld naming no speed stays at the first one
+      {76800, 115200, 0, kCmpChangeBaud, 57600},  // rounded down to a standard speed
+      {230400, 230400, 0, kCmpChangeBaud, 230400},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.handheld);

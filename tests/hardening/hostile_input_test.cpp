@@ -6,8 +6,6 @@
 #include <sys/resource.h>
 
 #include <filesystem>
-#include <set>
-
 #include "hotsync/store/pdb_file.h"
 #include "samples/sample_files.h"
 #include "tests/hardening/sync_scene.h"
@@ -16,36 +14,10 @@ namespace lumora::hardening {
 namespace {
 namespace fs = std::filesystem;
 
-// Every path under root, except inside the handheld directory and the sync folder.
-std::set<std::string> outsideFiles(const Scene& scene) {
-  std::set<std::string> out;
-  for (auto it = fs::recursive_directory_iterator(scene.root());
-       it != fs::recursive_directory_iterator(); ++it) {
-    std::string p = it->path().string();
-    if (p == scene.handheld() || p == scene.sync()) {
-      it.disable_recursion_pending();
-      continue;
-    }
-    if (p.rfind(scene.root() + "/windows", 0) == 0) continue;  // the HotSync log
-    out.insert(p + (fs::is_symlink(it->symlink_status())
-                        ? ""
-                        : ":" + std::to_string(it->is_regular_file() ? fs::file_size(*it) : 0)));
-  }
-  return out;
-}
-
 bool logged(const ConduitRun& run, const std::string& part) {
   for (const auto& e : run.log)
     if (e.text.find(part) != std::string::npos) return true;
   return false;
-}
-
-// A copy of the sample picture Meadow under another database name.
-void putPicture(const Scene& scene, const std::string& name) {
-  auto db = hotsync::parsePdb(test::readFile(scene.handheld() + "/Meadow.pdb")).database;
-  ASSERT_TRUE(db);
-  db->name = name;
-  test::writeFile(scene.handheld() + "/" + samples::pdbFileName(name), samples::serializePdb(*db));
 }
 
 TEST(HostileInput, DatabaseNamesStayInsideTheSyncFolder) {

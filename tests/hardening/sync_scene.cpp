@@ -1,11 +1,14 @@
 #include "tests/hardening/sync_scene.h"
 
+#include <stdexcept>
+
 #include "conduit/exports.h"
 #include "conduit/library_entry.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/store/pdb_file.h"
 #include "pictures/name_flag_list.h"
 #include "platform/picture/picture.h"
+#include "samples/sample_files.h"
 
 namespace lumora::hardening {
 namespace fs = std::filesystem;
@@ -16,6 +19,30 @@ Snapshot snapshot(const std::string& dir) {
   for (const auto& e : fs::directory_iterator(dir))
     if (e.is_regular_file()) s[e.path().filename().string()] = test::readFile(e.path().string());
   return s;
+}
+
+std::set<std::string> outsideFiles(const Scene& scene) {
+  std::set<std::string> out;
+  for (auto it = fs::recursive_directory_iterator(scene.root());
+       it != fs::recursive_directory_iterator(); ++it) {
+    std::string p = it->path().string();
+    if (p == scene.handheld() || p == scene.sync()) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    if (p.rfind(scene.root() + "/windows", 0) == 0) continue;  // the HotSync log
+    out.insert(p + (fs::is_symlink(it->symlink_status())
+                        ? ""
+                        : ":" + std::to_string(it->is_regular_file() ? fs::file_size(*it) : 0)));
+  }
+  return out;
+}
+
+void putPicture(const Scene& scene, const std::string& name) {
+  auto db = hotsync::parsePdb(test::readFile(scene.handheld() + "/Meadow.pdb")).database;
+  if (!db) throw std::runtime_error("cannot read Meadow.pdb");
+  db->name = name;
+  test::writeFile(scene.handheld() + "/" + samples::pdbFileName(name), samples::serializePdb(*db));
 }
 
 const std::vector<std::string>& syncManagerOps() {

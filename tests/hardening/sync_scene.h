@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,13 @@ class Scene {
   test::TempDir root_;
   std::optional<test::ScopedEnv> windows_, drive_;
 };
+
+// Every path under the scene's root, except inside the handheld directory, the sync folder
+// and the Windows folder (the HotSync log), with the size of each file.
+std::set<std::string> outsideFiles(const Scene& scene);
+
+// A copy of the sample picture Meadow on the handheld under another database name.
+void putPicture(const Scene& scene, const std::string& name);
 
 // What a database file holds, without the dates and counters a new write changes.
 struct DatabaseContent {

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -53,6 +55,9 @@ constexpr const char* kUsage =
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
     "wakeup), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C ends\n"
     "the server.\n"
+    "\n"
+    "Environment: LUMORA_LINK_TIMEOUT_MS (milliseconds, default 30000) replaces the 30 s\n"
+    "for the NetSync handshake and for every answer of the handheld.\n"
     "Exit status: 0 (with --once: the HotSync ran), 1 the HotSync could not run or the\n"
     "address cannot be used, 2 usage error.\n";
 
@@ -61,6 +66,7 @@ constexpr const char* kDefaultSerialListen = "127.0.0.1:6416";
 constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
 constexpr int kReopenMs = 1000;
+constexpr const char* kTimeoutVariable = "LUMORA_LINK_TIMEOUT_MS";
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -88,12 +94,23 @@ int64_t steadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+// The wait for the handheld, from the environment; tests shorten it. nullopt when the
+// value is not a number of milliseconds from 1 to one hour.
+std::optional<int> linkTimeoutMs() {
+  const char* text = std::getenv(kTimeoutVariable);
+  if (!text || !*text) return link::kDlpTimeoutMs;
+  int value = 0;
+  auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
+  if (ec != std::errc() || *end != '\0' || value < 1 || value > 3600 * 1000) return std::nullopt;
+  return value;
+}
+
 // One connection: the handshake, then the HotSync. True when the HotSync ran.
 bool serveConnection(TcpStream& stream, const LinkSessionOptions& options, bool& wasHotSync) {
   const std::string peer = stream.peer();
   link::NetSyncLink wire(stream, link::LinkRole::Desktop, steadyMs);
   wasHotSync = false;
-  if (auto hello = link::desktopHandshake(wire); !hello) {
+  if (auto hello = link::desktopHandshake(wire, options.timeoutMs); !hello) {
     std::printf("closed the connection from %s: %s\n", peer.c_str(), hello.error.c_str());
     std::fflush(stdout);
     return false;
@@ -252,6 +269,13 @@ int runServe(int argc, char** argv) {
                    text->c_str());
       return 2;
     }
+  }
+  if (auto timeout = linkTimeoutMs()) {
+    options.timeoutMs = *timeout;
+  } else {
+    std::fprintf(stderr, "lumora-hotsync serve: %s must be a number of milliseconds from 1 to %d\n",
+                 kTimeoutVariable, 3600 * 1000);
+    return 2;
   }
   const bool once = opts.has("--once");
   const bool serialLine = opts.value("--serial").has_value();

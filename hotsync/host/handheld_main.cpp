@@ -3,6 +3,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <map>
 #include <string>
 
 #include "hotsync/host/handheld_state.h"
@@ -10,6 +12,7 @@
 #include "hotsync/host/serial_port.h"
 #include "hotsync/host/tcp_stream.h"
 #include "hotsync/link/cmp.h"
+#include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/link/serial_link.h"
@@ -43,7 +46,8 @@ constexpr const char* kUsage =
     "'serial line: N bytes sent, N received, N fragments resent, N damaged frames dropped'.\n"
     "\n"
     "Environment: LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into\n"
-    "databases.\n"
+    "databases; LUMORA_DLP_COUNT=1 prints the number of requests of each DLP function of a\n"
+    "network HotSync at the end (on standard error).\n"
     "Exit status: 0 the desktop ended the HotSync, 1 the session broke off or the databases\n"
     "could not be written, 2 usage error (also a missing folder).\n";
 
@@ -74,6 +78,34 @@ bool saveUser(const std::string& path, const link::HandheldUser& user) {
   return hotsync::hostfs::writeFileAtomic(path, bytes, /*replace=*/true);
 }
 
+// Requests by DLP function, for measuring how many round trips a HotSync takes.
+class RequestCount {
+ public:
+  void add(ByteView request) {
+    if (!request.empty()) ++byFunction_[request[0]];
+  }
+  void print() const {
+    int total = 0;
+    std::string parts;
+    for (const auto& [function, n] : byFunction_) {
+      total += n;
+      const char* name = link::dlp::functionName(function);
+      parts += (parts.empty() ? "" : ", ") +
+               (name ? std::string(name) : "function " + std::to_string(function)) + " " +
+               std::to_string(n);
+    }
+    std::fprintf(stderr, "lumora-handheld: %d DLP requests: %s\n", total, parts.c_str());
+  }
+
+ private:
+  std::map<uint8_t, int> byFunction_;
+};
+
+bool countRequested() {
+  const char* value = std::getenv("LUMORA_DLP_COUNT");
+  return value && *value && std::string(value) != "0";
+}
+
 int64_t steadyMs() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -88,8 +120,10 @@ std::optional<uint32_t> parseSpeed(const std::string& text) {
   return value;
 }
 
-// Answers requests until EndOfSync; empty, or why the session broke off.
-std::string answerRequests(link::MessageLink& wire, link::DlpServer& server) {
+// Answers requests until EndOfSync, counting them into count if given; empty, or why the
+// session broke off.
+std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
+                           RequestCount* count = nullptr) {
   while (!server.ended()) {
     link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
     if (request.status != link::StreamStatus::Ok) {
@@ -97,6 +131,7 @@ std::string answerRequests(link::MessageLink& wire, link::DlpServer& server) {
                  ? "no request from the desktop within 30 s"
                  : request.error;
     }
+    if (count) count->add(request.message);
     if (!wire.send(server.answer(request.message)))
       return "could not send an answer to the desktop";
   }
@@ -178,6 +213,7 @@ int runConnect(int argc, char** argv) {
   link::DlpServer server(store, user);
 
   std::string broke;
+  RequestCount count;
   if (serialDevice) {
     auto port = host::SerialPort::open(*serialDevice, link::kCmpStartBaud, error);
     if (!port) {
@@ -200,10 +236,11 @@ int runConnect(int argc, char** argv) {
         std::fprintf(stderr, "lumora-handheld: %s\n", shook.error.c_str());
         return 1;
       }
-      broke = answerRequests(wire, server);
+      broke = answerRequests(wire, server, countRequested() ? &count : nullptr);
     }
   }
   printSyncLog(server.syncLog());
+  if (countRequested() && !serialDevice && !serialNet) count.print();
   if (!server.ended()) {
     std::fprintf(stderr,
                  "lumora-handheld: the HotSync broke off (%s); the databases keep their state "

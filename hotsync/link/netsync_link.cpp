@@ -63,8 +63,8 @@ LinkMessage NetSyncLink::receive(int timeoutMs) {
   if (broken_) return *broken_;
   int64_t deadline = clock_ ? clock_() + timeoutMs : 0;
   while (true) {
-    while (bufferAt_ < buffer_.size()) {
-      auto step = reader_.feed(ByteView(buffer_).subspan(bufferAt_));
+    while (bufferAt_ < bufferEnd_) {
+      auto step = reader_.feed(ByteView(buffer_.data() + bufferAt_, bufferEnd_ - bufferAt_));
       bufferAt_ += step.consumed;
       if (step.status == NetSyncReader::Status::Error)
         return fail(StreamStatus::Failed, reader_.error());
@@ -90,8 +90,7 @@ LinkMessage NetSyncLink::receive(int timeoutMs) {
       }
       return LinkMessage{StreamStatus::Ok, std::move(packet.payload), {}};
     }
-    buffer_.clear();
-    bufferAt_ = 0;
+    bufferAt_ = bufferEnd_ = 0;
 
     int wait = timeoutMs;
     if (clock_) {
@@ -99,9 +98,10 @@ LinkMessage NetSyncLink::receive(int timeoutMs) {
       if (left <= 0) return fail(StreamStatus::Timeout, "no NetSync packet within the time-out");
       wait = static_cast<int>(std::min<int64_t>(left, timeoutMs));
     }
-    buffer_.resize(kReadChunk);
-    StreamRead got = stream_.read(buffer_.data(), buffer_.size(), wait);
-    buffer_.resize(got.status == StreamStatus::Ok ? std::min(got.count, kReadChunk) : 0);
+    // Sized once: a resize before every read would clear 16 KiB each time.
+    if (buffer_.size() != kReadChunk) buffer_.resize(kReadChunk);
+    StreamRead got = stream_.read(buffer_.data(), kReadChunk, wait);
+    bufferEnd_ = got.status == StreamStatus::Ok ? std::min(got.count, kReadChunk) : 0;
     switch (got.status) {
       case StreamStatus::Ok:
         break;

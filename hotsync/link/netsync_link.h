@@ -44,8 +44,9 @@ class NetSyncLink final : public MessageLink {
   LinkRole role_;
   Clock clock_;
   NetSyncReader reader_;
-  Bytes buffer_;  // bytes read but not yet fed to the reader
+  Bytes buffer_;  // the last read; bytes bufferAt_ .. bufferEnd_ not yet fed to the reader
   size_t bufferAt_ = 0;
+  size_t bufferEnd_ = 0;
   uint8_t xid_;            // desktop: of the last request sent; handheld: of the last received
   bool awaiting_ = false;  // desktop: a request is out and its answer not yet in
   std::optional<LinkMessage> broken_;

@@ -3,6 +3,7 @@
 // the handheld and the sync folder as an unbroken one would.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -105,6 +106,8 @@ TEST(LinkDrop, TheNextHotSyncEndsAsAnUnbrokenOne) {
     handClean = snapshot(scene.handheld());
   }
   ASSERT_GT(total, 10);
+  std::printf("sync type %u: %d DLP requests, the link dropped after each\n",
+              static_cast<unsigned>(kSyncType), total);
 
   for (int n = 1; n <= total; ++n) {
     SCOPED_TRACE("link dropped after request " + std::to_string(n) + " of " +

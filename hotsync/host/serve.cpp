@@ -332,6 +332,7 @@ int runServe(int argc, char** argv) {
       std::fprintf(stderr, "lumora-hotsync serve: accept failed: %s\n", next.error.c_str());
       continue;
     }
+    next.stream->stopWhen(&stopRequested);
     if (serialNet) {
       // No line speed over TCP: the agreed one is only announced.
       SerialOutcome got = serveSerial(*next.stream, nullptr, next.stream->peer(), maxBaud,

@@ -1,5 +1,6 @@
 #include "hotsync/host/tcp_stream.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -150,9 +151,21 @@ TcpStream::~TcpStream() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+int TcpStream::wait(short events, int timeoutMs) const {
+  int left = timeoutMs < 0 ? 0 : timeoutMs;
+  while (true) {
+    if (stopped()) return -1;
+    const int slice = stop_ ? std::min(left, kStopCheckMs) : left;
+    int ready = waitFor(fd_, events, slice);
+    if (ready != 0) return ready;
+    left -= slice;
+    if (left <= 0) return 0;
+  }
+}
+
 link::StreamRead TcpStream::read(uint8_t* buffer, size_t capacity, int timeoutMs) {
   using link::StreamStatus;
-  int ready = waitFor(fd_, POLLIN, timeoutMs);
+  int ready = wait(POLLIN, timeoutMs);
   if (ready == 0) return {StreamStatus::Timeout, 0};
   // A signal ends the wait as a failure, so that Ctrl-C ends a session.
   if (ready < 0) return {StreamStatus::Failed, 0};
@@ -178,8 +191,8 @@ bool TcpStream::write(ByteView bytes) {
     }
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
-    int ready = waitFor(fd_, POLLOUT, link::kDlpTimeoutMs);
-    if (ready == 0) return false;
+    int ready = wait(POLLOUT, link::kDlpTimeoutMs);
+    if (ready == 0 || stopped()) return false;
     if (ready < 0 && errno != EINTR) return false;
   }
   return true;

@@ -4,6 +4,7 @@
 // Only the POSIX build does networking; elsewhere every call says it is not supported.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -39,8 +40,20 @@ class TcpStream final : public link::ByteStream {
   // The other end, "ADDR:PORT".
   std::string peer() const;
 
+  // Reads and writes fail once *flag is set, looked at every kStopCheckMs while they wait:
+  // a signal handler's flag then ends the connection even when the signal came between
+  // two waits instead of interrupting one.
+  void stopWhen(const volatile std::sig_atomic_t* flag) { stop_ = flag; }
+  static constexpr int kStopCheckMs = 200;
+
  private:
+  bool stopped() const { return stop_ && *stop_; }
+  // Waits for events in slices, so that the stop flag is seen; 1 ready, 0 time-out, -1
+  // failed or stopped.
+  int wait(short events, int timeoutMs) const;
+
   int fd_;
+  const volatile std::sig_atomic_t* stop_ = nullptr;
 };
 
 struct Connection {

@@ -301,14 +301,18 @@ TEST(HostilePeer, ServeClosesEachAndTheNextHandheldSyncs) {
   EXPECT_EQ(serve.countLines("stopped"), 1) << serve.output();
 }
 
-TEST(HostilePeer, CtrlCEndsServeWhileAPeerSaysNothing) {
+TEST(HostilePeer, CtrlCEndsServeWhileAPeerStallsTheHandshake) {
   Scene scene;
   test::TempDir logs;
   Serve serve({}, logs.file("serve.txt"));
   ASSERT_NE(serve.port(), 0) << serve.output();
   auto silent = connectTo(serve.port());
   ASSERT_TRUE(silent);
-  sleepMs(700);  // past the listener's wait, into the handshake
+  // The first packet, then silence: the server's answer shows it waits in the handshake.
+  silent->write(
+      link::encodeNetSync(link::kNetSyncData, link::kHandheldFirstXid, link::handheldHello()));
+  uint8_t answer[64];
+  ASSERT_EQ(silent->read(answer, sizeof answer, 5000).status, link::StreamStatus::Ok);
   const int64_t start = steadyMs();
   serve.signal(SIGINT);
   EXPECT_EQ(serve.wait(5000), 0) << serve.output();

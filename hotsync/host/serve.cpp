@@ -106,6 +106,21 @@ std::optional<int> linkTimeoutMs() {
 }
 
 // One connection: the handshake, then the HotSync. True when the HotSync ran.
+// The HotSync once the link is up, framed by the lines that say whose it was and how it
+// ended.
+LinkSessionResult runReportedSession(link::MessageLink& wire, const LinkSessionOptions& options,
+                                     const std::string& peer) {
+  std::printf("HotSync from %s\n", peer.c_str());
+  std::fflush(stdout);
+  LinkSessionResult result = runLinkSession(wire, options);
+  if (result.ran)
+    std::printf("HotSync of %s complete\n", result.user.c_str());
+  else
+    std::printf("HotSync from %s failed: %s\n", peer.c_str(), result.error.c_str());
+  std::fflush(stdout);
+  return result;
+}
+
 bool serveConnection(TcpStream& stream, const LinkSessionOptions& options, bool& wasHotSync) {
   const std::string peer = stream.peer();
   link::NetSyncLink wire(stream, link::LinkRole::Desktop, steadyMs);
@@ -116,14 +131,7 @@ bool serveConnection(TcpStream& stream, const LinkSessionOptions& options, bool&
     return false;
   }
   wasHotSync = true;
-  std::printf("HotSync from %s\n", peer.c_str());
-  std::fflush(stdout);
-  LinkSessionResult result = runLinkSession(wire, options);
-  if (result.ran)
-    std::printf("HotSync of %s complete\n", result.user.c_str());
-  else
-    std::printf("HotSync from %s failed: %s\n", peer.c_str(), result.error.c_str());
-  std::fflush(stdout);
+  LinkSessionResult result = runReportedSession(wire, options, peer);
   return result.ran;
 }
 
@@ -162,14 +170,7 @@ SerialOutcome serveSerial(link::ByteStream& stream, SerialPort* port, const std:
     std::fflush(stdout);
     return SerialOutcome::Failed;
   }
-  std::printf("HotSync from %s\n", peer.c_str());
-  std::fflush(stdout);
-  LinkSessionResult result = runLinkSession(wire, options);
-  if (result.ran)
-    std::printf("HotSync of %s complete\n", result.user.c_str());
-  else
-    std::printf("HotSync from %s failed: %s\n", peer.c_str(), result.error.c_str());
-  std::fflush(stdout);
+  LinkSessionResult result = runReportedSession(wire, options, peer);
   // The next HotSync starts at 9600 baud again, without the tail of this one.
   if (port) {
     if (cmp.baud) port->setSpeed(link::kCmpStartBaud, speedError);

@@ -2,11 +2,13 @@
  * manager and install aide, as the conduit and the installer library call them.
  * Plain C so that the same declarations serve a 32-bit Windows build.
  *
- * Records are ordinary C structs (not packed byte images); the fields, their order and
- * their widths are those the callers set. Every function returns 0 for success. */
+ * Records are byte-packed, little-endian host records, laid out as the HotSync Manager's
+ * 32-bit libraries read them (sizes and offsets checked below for 32-bit builds; pointers
+ * are wider on 64-bit hosts). Every function returns 0 for success. */
 #ifndef LUMORA_HOTSYNC_API_HOTSYNC_H
 #define LUMORA_HOTSYNC_API_HOTSYNC_H
 
+#include <stddef.h>
 #include <stdint.h>
 
 #if defined(_WIN32)
@@ -26,17 +28,17 @@ extern "C" {
 /* ---- Result codes ---------------------------------------------------------------- */
 enum {
   SYNC_OK = 0,
-  SYNC_ERR_NO_MORE = 0x4003,        /* search: no further database matches */
-  SYNC_ERR_EXISTS = 0x400B,         /* create: a database of that name is on the card */
-  SYNC_ERR_ALREADY_OPEN = 0x400C,   /* open: the database is open already */
-  SYNC_ERR_BAD_ARG = 0x400F,        /* a null pointer, bad handle or bad card */
-  SYNC_ERR_NOT_FOUND = 0x4010,      /* open/delete/find by name: no such database */
-  SYNC_ERR_NO_RECORD = 0x4011,      /* read by index: index out of range */
-  SYNC_ERR_NO_APP_INFO = 0x4012,    /* read app-info: the database has none */
-  SYNC_ERR_READ_ONLY = 0x4013,      /* write through a handle opened for reading */
-  SYNC_ERR_STORAGE = 0x4014,        /* the handheld's storage failed (file system) */
-  SYNC_ERR_NOT_CONNECTED = 0x4015,  /* no handheld connected */
-  SYNC_ERR_TOO_LARGE = 0x4016,      /* record or block larger than a handheld allows */
+  SYNC_ERR_NO_MORE = 0x4003,       /* search: no further database matches */
+  SYNC_ERR_EXISTS = 0x400B,        /* create: a database of that name is on the card */
+  SYNC_ERR_ALREADY_OPEN = 0x400C,  /* open: the database is open already */
+  SYNC_ERR_BAD_ARG = 0x400F,       /* a null pointer, bad handle or bad card */
+  SYNC_ERR_NOT_FOUND = 0x4010,     /* open/delete/find by name: no such database */
+  SYNC_ERR_NO_RECORD = 0x4011,     /* read by index: index out of range */
+  SYNC_ERR_NO_APP_INFO = 0x4012,   /* read app-info: the database has none */
+  SYNC_ERR_READ_ONLY = 0x4013,     /* write through a handle opened for reading */
+  SYNC_ERR_STORAGE = 0x4014,       /* the handheld's storage failed (file system) */
+  SYNC_ERR_NOT_CONNECTED = 0x4015, /* no handheld connected */
+  SYNC_ERR_TOO_LARGE = 0x4016,     /* record or block larger than a handheld allows */
   SYNC_ERR_TOO_MANY_OPEN = 0x10004403
 };
 
@@ -45,6 +47,8 @@ enum { SYNC_MODE_READ = 0x80, SYNC_MODE_WRITE = 0x40, SYNC_MODE_EXCLUSIVE = 0x10
 
 /* Search flags and option bits. */
 enum { SYNC_SEARCH_NEW = 0x80, SYNC_SEARCH_CONTINUE = 0x00, SYNC_SEARCH_OPTIONS = 0xE0 };
+
+#pragma pack(push, 1)
 
 /* Raw record info. Read: bytes receives min(record size, bufferCapacity) bytes and
  * recordSize is set to the record's full size, recordId/attributes/category to the
@@ -101,17 +105,39 @@ typedef struct SyncSearchName {
   const char* name;
 } SyncSearchName;
 
-/* Database information filled by a search. */
+/* Database information filled by a search: the card at offset 0, the name at offset 10. */
 typedef struct SyncDbInfo {
   uint32_t card;
   uint16_t attributes;
   uint16_t version;
+  uint16_t reserved;
+  char name[32];
   uint32_t type;
   uint32_t creator;
   uint32_t recordCount;
   uint32_t totalSize;
-  char name[32];
 } SyncDbInfo;
+
+#pragma pack(pop)
+
+#if defined(__cplusplus)
+#define HOTSYNC_STATIC_ASSERT static_assert
+#else
+#define HOTSYNC_STATIC_ASSERT _Static_assert
+#endif
+#if UINTPTR_MAX == 0xFFFFFFFFu
+HOTSYNC_STATIC_ASSERT(sizeof(SyncRawRecordInfo) == 28, "raw record info is 28 bytes");
+HOTSYNC_STATIC_ASSERT(offsetof(SyncRawRecordInfo, bytes) == 20, "record bytes at 20");
+HOTSYNC_STATIC_ASSERT(sizeof(SyncAppInfoRequest) == 44, "app-info request is 44 bytes");
+HOTSYNC_STATIC_ASSERT(sizeof(SyncCreateParams) == 52, "create parameters are 52 bytes");
+HOTSYNC_STATIC_ASSERT(offsetof(SyncCreateParams, name) == 10, "created name at 10");
+HOTSYNC_STATIC_ASSERT(sizeof(SyncSearchTypeCreator) == 10, "type/creator search is 10 bytes");
+HOTSYNC_STATIC_ASSERT(sizeof(SyncSearchName) == 9, "name search is 9 bytes");
+#endif
+HOTSYNC_STATIC_ASSERT(offsetof(SyncSearchTypeCreator, creator) == 6, "searched creator at 6");
+HOTSYNC_STATIC_ASSERT(offsetof(SyncRawRecordInfo, recordSize) == 14, "record size at 14");
+HOTSYNC_STATIC_ASSERT(offsetof(SyncDbInfo, name) == 10, "found name at 10");
+#undef HOTSYNC_STATIC_ASSERT
 
 /* ---- Sync Manager ------------------------------------------------------------------ */
 HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode);
@@ -132,7 +158,8 @@ HOTSYNC_API uint32_t SyncHHToHostDWord(uint32_t value);
 
 /* ---- HotSync log ------------------------------------------------------------------- */
 HOTSYNC_API int32_t LogAddEntry(const char* text, int32_t activity, int32_t reserved);
-HOTSYNC_API int32_t LogAddFormattedEntry(int32_t activity, int32_t reserved, const char* format, ...);
+HOTSYNC_API int32_t LogAddFormattedEntry(int32_t activity, int32_t reserved, const char* format,
+                                         ...);
 
 /* ---- Conduit manager (creator as zero-terminated text, e.g. "LmDx") ---------------- */
 enum { CM_ERR_ALREADY_REGISTERED = -1005, CM_ERR_NOT_REGISTERED = -1006, CM_ERR_STORAGE = -1010 };

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The same HotSync on copies of the sample handheld, once with the Linux build and once with
-# the Windows build under wine64; the handheld and sync folders afterwards must be equal
-# byte for byte. Usage: e2e_sync.sh LINUX_HOST WINDOWS_HOST [SYNC_TYPE...]
+# the Windows build under Wine ($LUMORA_WINE, else wine64); the handheld and sync folders
+# afterwards must be equal byte for byte. Each side registers the conduit once, and every
+# sync starts from a copy of that Windows folder: a Windows process can take long to start.
+# Usage: e2e_sync.sh LINUX_HOST WINDOWS_HOST [SYNC_TYPE...]
 set -euo pipefail
 if [ "${1:-}" = "--help" ] || [ $# -lt 2 ]; then
   echo "usage: $0 LINUX_HOST WINDOWS_HOST [SYNC_TYPE...]  (sync types default to 0-7)"
@@ -13,7 +15,7 @@ shift 2
 types=("${@:-0}")
 [ $# -eq 0 ] && types=(0 1 2 3 4 5 6 7)
 repo=$(cd "$(dirname "$0")/../.." && pwd)
-wine=${LUMORA_WINE64:-/usr/lib/wine/wine64}
+wine=${LUMORA_WINE:-${LUMORA_WINE64:-/usr/lib/wine/wine64}}
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumora-wine-e2e.XXXXXX")
 wineserver=${LUMORA_WINESERVER:-/usr/lib/wine/wineserver64}
 finish() {
@@ -28,20 +30,30 @@ export LUMORA_HANDHELD_TIME=1765000000
 # Wine's drive Z: is the root of the Linux file system.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
-# run SIDE TYPE: one register and one sync in $work/SIDE-TYPE.
+# register SIDE: the conduit registered in $work/SIDE-registered.
+register() {
+  local dir=$work/$1-registered
+  mkdir -p "$dir"
+  if [ "$1" = linux ]; then
+    LUMORA_WINDOWS_DIR=$dir "$linux_host" register >/dev/null
+  else
+    LUMORA_WINDOWS_DIR=$(winpath "$dir") "$wine" "$windows_host" register >/dev/null
+  fi
+}
+
+# run SIDE TYPE: one sync in $work/SIDE-TYPE.
 run() {
   local side=$1 type=$2 dir=$work/$1-$2
-  mkdir -p "$dir/windows"
+  mkdir -p "$dir"
+  cp -r "$work/$side-registered" "$dir/windows"
   cp -r "$repo/samples/handheld" "$dir/handheld"
   cp -r "$repo/samples/sync" "$dir/sync"
   if [ "$side" = linux ]; then
     printf '[Lumdex]\r\nSyncDir=%s\r\n' "$dir/sync" > "$dir/windows/Lumdex.ini"
-    LUMORA_WINDOWS_DIR=$dir/windows "$linux_host" register >/dev/null
     LUMORA_WINDOWS_DIR=$dir/windows "$linux_host" sync --handheld "$dir/handheld" --user Demo \
       --sync-type "$type" > "$dir/log.txt"
   else
     printf '[Lumdex]\r\nSyncDir=%s\r\n' "$(winpath "$dir/sync")" > "$dir/windows/Lumdex.ini"
-    LUMORA_WINDOWS_DIR=$(winpath "$dir/windows") "$wine" "$windows_host" register >/dev/null
     LUMORA_WINDOWS_DIR=$(winpath "$dir/windows") "$wine" "$windows_host" sync \
       --handheld "$(winpath "$dir/handheld")" --user Demo --sync-type "$type" \
       | tr -d '\r' > "$dir/log.txt"
@@ -61,6 +73,8 @@ same_folders() {
   return $ok
 }
 
+register linux
+register windows
 status=0
 for type in "${types[@]}"; do
   run linux "$type"

@@ -106,7 +106,7 @@ int32_t CfgConduit(int32_t configType, void* record, uint32_t* recordSize) {
     uint32_t nameSize = sizeof name;
     if (int32_t r = GetConduitInfo(kInfoDisplayName, nameRequest, name, &nameSize)) return r;
 
-    runConfigDialog(rec, /*foreground window=*/nullptr);
+    runConfigDialog(rec, /*the foreground window*/ nullptr);
     return 0;
   });
 }

@@ -1,5 +1,6 @@
 // The "Change HotSync Action" dialog: its procedure handles initialisation, the control
 // commands, help and the system colour change, against the toolkit seam.
+#include <atomic>
 #include <cstring>
 #include <string>
 
@@ -297,10 +298,22 @@ bool configDialogProc(ui::Window dialog, const ui::DialogEvent& event) {
 
 void runConfigDialog(uint8_t* rec, ui::Window owner) {
   if (!rec) return;
+  // One dialog at a time: its record and images are the library's. A second request while
+  // it is open (from the open dialog's message loop or another thread) changes nothing.
+  static std::atomic<bool> open{false};
+  if (open.exchange(true)) return;
+  // Ends the dialog's state however the dialog was left.
+  struct DialogEnd {
+    ~DialogEnd() {
+      gRecord = nullptr;
+      releaseActionBitmaps();
+      open = false;
+    }
+  } end;
   ui::FrontEndScope frontEnd;  // a window when a display is available, else headless
-  ui::toolkit().dialogBox(configDialogTemplate(), owner, &configDialogProc, rec);
-  gRecord = nullptr;
-  releaseActionBitmaps();
+  ui::Toolkit& tk = ui::toolkit();
+  tk.dialogBox(configDialogTemplate(), owner ? owner : tk.foregroundWindow(), &configDialogProc,
+               rec);
 }
 
 }  // namespace lumora::conduit

@@ -96,6 +96,8 @@ class Toolkit {
                                                      uint32_t /*flags*/) {
     return std::nullopt;
   }
+  // GetForegroundWindow: the window the user works in, which owns the dialog.
+  virtual Window foregroundWindow() { return nullptr; }
   // WinHelpA: shows the help file at a context; false when it cannot.
   virtual bool winHelp(Window /*owner*/, std::string_view /*helpFile*/, uint32_t /*command*/,
                        uint32_t /*data*/) {

@@ -347,6 +347,61 @@ TEST_F(ConfigDialog, FontCommandReachesTheFontSelection) {
   EXPECT_EQ(openConfigRecord(), nullptr);  // the record pointer ends with the dialog
 }
 
+// A second dialog requested while one is open (here from the open dialog's font command)
+// returns at once; the open dialog keeps its record and its images.
+std::vector<uint8_t>* gSecondRecord = nullptr;
+void openSecondDialog(ui::Window, std::string_view, char (&)[kPathCapacity]) {
+  gFontCall.record = openConfigRecord();
+  runConfigDialog(gSecondRecord->data(), nullptr);
+  ++gFontCall.count;
+}
+
+TEST_F(ConfigDialog, ASecondDialogWhileOneIsOpenChangesNothing) {
+  gFontCall = {};
+  auto rec = makeRecord(0, 0);
+  auto second = makeRecord(0, 0);
+  const auto secondBefore = second;
+  gSecondRecord = &second;
+  setFontSelection(&openSecondDialog);
+  auto tk = run("click 1015\nclick 406\nclick 1", rec);
+  EXPECT_EQ(gFontCall.count, 1);
+  EXPECT_EQ(gFontCall.record, rec.data());
+  EXPECT_EQ(tk->callsStarting("dialogBox").size(), 1u);
+  EXPECT_EQ(second, secondBefore);
+  EXPECT_EQ(loadLe32(rec.data() + record::kChosenSyncType), 2u);
+  EXPECT_EQ(tk->callsStarting("endDialog"), std::vector<std::string>{"endDialog 0"});
+  EXPECT_EQ(openConfigRecord(), nullptr);
+  // The images the dialog shows are still there until it has closed.
+  EXPECT_EQ(tk->callsStarting("deleteImage").size(),
+            tk->callsStarting("createMappedBitmap").size());
+  // Once closed, the next dialog opens as usual.
+  setFontSelection(nullptr);
+  auto again = run("click 407\nclick 1", second);
+  EXPECT_EQ(loadLe32(second.data() + record::kChosenSyncType), 6u);
+}
+
+class ForegroundToolkit : public ScriptedToolkit {
+ public:
+  using ScriptedToolkit::ScriptedToolkit;
+  ui::Window foregroundWindow() override { return &foreground; }
+  intptr_t dialogBox(const ui::DialogTemplate& t, ui::Window owner, ui::DialogProc proc,
+                     void* param) override {
+    owners.push_back(owner);
+    return ScriptedToolkit::dialogBox(t, owner, proc, param);
+  }
+  int foreground = 0;
+  std::vector<ui::Window> owners;
+};
+
+TEST_F(ConfigDialog, TheForegroundWindowOwnsTheDialogUnlessAnOwnerIsGiven) {
+  auto rec = makeRecord(0, 0);
+  ForegroundToolkit tk("close");
+  int given = 0;
+  runConfigDialog(rec.data(), nullptr);
+  runConfigDialog(rec.data(), &given);
+  EXPECT_EQ(tk.owners, (std::vector<ui::Window>{&tk.foreground, &given}));
+}
+
 TEST_F(ConfigDialog, FontFolderCommand) {
   useIni("[Lumdex]\r\nTTFontDirectory=D:\\Old\r\n");
   {

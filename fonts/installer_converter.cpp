@@ -50,14 +50,11 @@ std::string outputPathFor(std::string_view fontPath) {
 
 Status writeDatabase(std::string_view fontPath, std::string_view outputPath) {
   auto& fs = files::fileSystem();
-  auto font = fs.openInput(fontPath, files::Share::none);
-  if (!font) {
-    return fail(hresultFromWin32(kErrorFileNotFound), "cannot open font file " + quoted(fontPath));
-  }
-  auto out = fs.createOutput(outputPath, /*replace=*/true);
-  if (!out) {
-    return fail(hresultFromWin32(kErrorAccessDenied), "cannot create file " + quoted(outputPath));
-  }
+  // Windows keeps installed fonts open for reading; sharing reading lets them be queued.
+  auto [font, openError] = fs.openInputReporting(fontPath, files::Share::read);
+  if (!font) return fail(hresultFromWin32(openError), "cannot open font file " + quoted(fontPath));
+  auto [out, createError] = fs.createOutputReporting(outputPath, /*replace=*/true);
+  if (!out) return fail(hresultFromWin32(createError), "cannot create file " + quoted(outputPath));
   const uint64_t size = font->size();
   if (!fitsDatabase(Variant::installer, size)) {
     return fail(kEUnexpected,

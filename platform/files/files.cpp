@@ -16,6 +16,18 @@ FileSystem* current = nullptr;  // a test's file system, or none
 
 }  // namespace
 
+Opened<InputFile> FileSystem::openInputReporting(std::string_view path, Share share) {
+  auto file = openInput(path, share);
+  const int32_t error = file ? kErrorSuccess : kErrorFileNotFound;
+  return {std::move(file), error};
+}
+
+Opened<OutputFile> FileSystem::createOutputReporting(std::string_view path, bool replace) {
+  auto file = createOutput(path, replace);
+  const int32_t error = file ? kErrorSuccess : kErrorAccessDenied;
+  return {std::move(file), error};
+}
+
 FileSystem& fileSystem() {
   return current ? *current : hostFileSystem();
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/win32_values.h"
+
 namespace lumora::files {
 
 // A file opened for reading.
@@ -48,6 +50,13 @@ class OutputFile {
 
 enum class Share { none, read };
 
+// An opened file, or the Windows error code (kErrorFileNotFound, ...) of why it is not.
+template <typename File>
+struct Opened {
+  std::unique_ptr<File> file;
+  int32_t error = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -62,6 +71,10 @@ class FileSystem {
   virtual std::unique_ptr<InputFile> openInput(std::string_view path, Share share) = 0;
   // Starts writing path. With replace false, fails at once when path exists.
   virtual std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) = 0;
+  // The same, with the reason of a failure. A file system that cannot tell reports file
+  // not found and access denied.
+  virtual Opened<InputFile> openInputReporting(std::string_view path, Share share);
+  virtual Opened<OutputFile> createOutputReporting(std::string_view path, bool replace);
   virtual bool remove(std::string_view path) = 0;
   // Creates the folder and its missing parents; true when it exists afterwards.
   virtual bool makeFolders(std::string_view path) = 0;

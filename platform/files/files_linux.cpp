@@ -120,6 +120,30 @@ class HostOutput final : public OutputFile {
   bool committed_ = false;
 };
 
+// The Windows error code closest to an errno value, as the Windows build would report it.
+int32_t windowsError(int error) {
+  switch (error) {
+    case ENOENT:
+      return kErrorFileNotFound;
+    case ENOTDIR:
+      return kErrorPathNotFound;
+    case EMFILE:
+    case ENFILE:
+      return kErrorTooManyOpenFiles;
+    case ENOSPC:
+    case EDQUOT:
+      return kErrorDiskFull;
+    case EROFS:
+      return kErrorWriteProtect;
+    case ENAMETOOLONG:
+      return kErrorFilenameTooLong;
+    case EEXIST:
+      return kErrorFileExists;
+    default:
+      return kErrorAccessDenied;
+  }
+}
+
 class HostFileSystem final : public FileSystem {
  public:
   std::vector<std::string> find(std::string_view pattern) override {
@@ -146,33 +170,50 @@ class HostFileSystem final : public FileSystem {
     return ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode);
   }
 
-  std::unique_ptr<InputFile> openInput(std::string_view path, Share) override {
+  std::unique_ptr<InputFile> openInput(std::string_view path, Share share) override {
+    return openInputReporting(path, share).file;
+  }
+  std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) override {
+    return createOutputReporting(path, replace).file;
+  }
+
+  Opened<InputFile> openInputReporting(std::string_view path, Share) override {
     std::string host = paths::toHostPath(path);
     int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      const int error = errno;
+      // Windows tells a missing folder from a missing file.
+      struct stat folder {};
+      if (error == ENOENT && ::stat(folderOf(host).c_str(), &folder) != 0)
+        return {nullptr, kErrorPathNotFound};
+      return {nullptr, windowsError(error)};
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
       ::close(fd);
-      return nullptr;
+      return {nullptr, kErrorAccessDenied};  // as Windows answers for a folder
     }
-    return std::make_unique<HostInput>(fd);
+    return {std::make_unique<HostInput>(fd), kErrorSuccess};
   }
 
-  std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) override {
+  Opened<OutputFile> createOutputReporting(std::string_view path, bool replace) override {
     std::string host = paths::toHostPath(path);
     struct stat st {};
-    if (!replace && ::lstat(host.c_str(), &st) == 0) return nullptr;
-    if (replace && ::lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+    if (!replace && ::lstat(host.c_str(), &st) == 0) return {nullptr, kErrorFileExists};
+    if (replace && ::lstat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      return {nullptr, kErrorAccessDenied};
     std::string folder = folderOf(host);
     // Hidden temporary name, so a folder scan for "*.bmp" never takes it for a picture.
     std::string base = baseOf(host);
     for (int attempt = 0; attempt < 16; ++attempt) {
       std::string temp = folder + "/." + base + "." + std::to_string(rng_()) + ".tmp";
       int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-      if (fd >= 0) return std::make_unique<HostOutput>(host, temp, fd, replace);
-      if (errno != EEXIST) return nullptr;
+      if (fd >= 0) return {std::make_unique<HostOutput>(host, temp, fd, replace), kErrorSuccess};
+      // The file is new, so a missing entry is its folder.
+      if (errno == ENOENT) return {nullptr, kErrorPathNotFound};
+      if (errno != EEXIST) return {nullptr, windowsError(errno)};
     }
-    return nullptr;
+    return {nullptr, kErrorFileExists};
   }
 
   bool remove(std::string_view path) override {

@@ -116,6 +116,10 @@ class HostOutput final : public OutputFile {
   bool committed_ = false;
 };
 
+int32_t lastError() {
+  return static_cast<int32_t>(::GetLastError());
+}
+
 class HostFileSystem final : public FileSystem {
  public:
   std::vector<std::string> find(std::string_view pattern) override {
@@ -143,24 +147,32 @@ class HostFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> openInput(std::string_view path, Share share) override {
+    return openInputReporting(path, share).file;
+  }
+  std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) override {
+    return createOutputReporting(path, replace).file;
+  }
+
+  Opened<InputFile> openInputReporting(std::string_view path, Share share) override {
     std::string host = paths::toHostPath(path);
     DWORD mode = share == Share::read ? FILE_SHARE_READ : 0;
     HANDLE h = ::CreateFileA(host.c_str(), GENERIC_READ, mode, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    if (h == INVALID_HANDLE_VALUE) return {nullptr, lastError()};
     if (::GetFileType(h) != FILE_TYPE_DISK) {
       ::CloseHandle(h);
-      return nullptr;
+      return {nullptr, kErrorAccessDenied};
     }
-    return std::make_unique<HostInput>(h);
+    return {std::make_unique<HostInput>(h), kErrorSuccess};
   }
 
-  std::unique_ptr<OutputFile> createOutput(std::string_view path, bool replace) override {
+  Opened<OutputFile> createOutputReporting(std::string_view path, bool replace) override {
     static std::atomic<unsigned> counter{0};
     std::string host = paths::toHostPath(path);
     DWORD existing = attributesOf(host);
     if (existing != INVALID_FILE_ATTRIBUTES) {
-      if (!replace || (existing & FILE_ATTRIBUTE_DIRECTORY)) return nullptr;
+      if (!replace) return {nullptr, kErrorFileExists};
+      if (existing & FILE_ATTRIBUTE_DIRECTORY) return {nullptr, kErrorAccessDenied};
     }
     // Hidden temporary name, so a folder scan for "*.bmp" never takes it for a picture.
     std::string folder = folderOf(host);
@@ -171,10 +183,11 @@ class HostFileSystem final : public FileSystem {
                                std::to_string(counter++) + ".tmp");
       HANDLE h = ::CreateFileA(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (h != INVALID_HANDLE_VALUE) return std::make_unique<HostOutput>(host, temp, h, replace);
-      if (::GetLastError() != ERROR_FILE_EXISTS) return nullptr;
+      if (h != INVALID_HANDLE_VALUE)
+        return {std::make_unique<HostOutput>(host, temp, h, replace), kErrorSuccess};
+      if (::GetLastError() != ERROR_FILE_EXISTS) return {nullptr, lastError()};
     }
-    return nullptr;
+    return {nullptr, kErrorFileExists};
   }
 
   bool remove(std::string_view path) override {

@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "fonts/font_database.h"
 #include "tests/fonts/font_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -113,11 +117,57 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(InstallerConverter, AMissingFontGivesTheHresultOfFileNotFound) {
+  std::filesystem::create_directories(dir_.file("fonts"));
   Status s = convertAndQueueFont(dir_.file("fonts/none.ttf"), "Bob", &QueueRecorder::queue);
   EXPECT_EQ(static_cast<uint32_t>(s.code), 0x80070002u);
   EXPECT_NE(s.reason.find("none.ttf"), std::string::npos);
   EXPECT_TRUE(leftInTemp().empty());
 }
+
+// A failed open or create carries the host's reason: 0x80070000 with the Windows error.
+TEST_F(InstallerConverter, OpenAndCreateFailuresCarryTheHostsReason) {
+  const std::string path = font("a.ttf", 100);
+  const std::string out = dir_.file("a.pdb");
+  struct Case {
+    const char* what;
+    std::string font, output;
+    uint32_t code;
+  };
+  const Case cases[] = {
+      {"missing font", dir_.file("fonts/none.ttf"), out, 0x80070002},
+      {"missing font folder", dir_.file("none/a.ttf"), out, 0x80070003},
+      {"font is a folder", dir_.file("fonts"), out, 0x80070005},
+      {"missing output folder", path, dir_.file("none/a.pdb"), 0x80070003},
+      {"output is a folder", path, dir_.file("fonts"), 0x80070005},
+  };
+  for (const Case& c : cases) {
+    Status s = writeDatabase(c.font, c.output);
+    EXPECT_EQ(static_cast<uint32_t>(s.code), c.code) << c.what << ": " << s.reason;
+  }
+  EXPECT_FALSE(test::fileExists(out));
+}
+
+#ifdef _WIN32
+// Windows keeps installed fonts open for reading: such a font is still converted; one held
+// without sharing reports the sharing violation.
+TEST_F(InstallerConverter, AFontOpenElsewhereForReadingIsConverted) {
+  const std::string path = font("held.ttf", 1000);
+  HANDLE reader = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  Status s = writeDatabase(path, dir_.file("held.pdb"));
+  ::CloseHandle(reader);
+  EXPECT_TRUE(s.ok()) << s.reason;
+
+  HANDLE exclusive = ::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  s = writeDatabase(path, dir_.file("held2.pdb"));
+  ::CloseHandle(exclusive);
+  EXPECT_EQ(static_cast<uint32_t>(s.code), 0x80070020u) << s.reason;
+  EXPECT_FALSE(test::fileExists(dir_.file("held2.pdb")));
+}
+#endif
 
 TEST_F(InstallerConverter, AnUnrelatedFileInTheTemporaryFolderSurvivesAFailure) {
   test::writeText(tmp_ + "/gone.ttf.pdb", "keep");

@@ -302,15 +302,18 @@ void runConfigDialog(uint8_t* rec, ui::Window owner) {
   // it is open (from the open dialog's message loop or another thread) changes nothing.
   static std::atomic<bool> open{false};
   if (open.exchange(true)) return;
-  // Ends the dialog's state however the dialog was left.
+  // Clears the flag even when the front end cannot be set up.
+  struct Open {
+    ~Open() { open = false; }
+  } opened;
+  ui::FrontEndScope frontEnd;  // a window when a display is available, else headless
+  // Ends the dialog's state however the dialog was left, with the toolkit that made it.
   struct DialogEnd {
     ~DialogEnd() {
       gRecord = nullptr;
       releaseActionBitmaps();
-      open = false;
     }
   } end;
-  ui::FrontEndScope frontEnd;  // a window when a display is available, else headless
   ui::Toolkit& tk = ui::toolkit();
   tk.dialogBox(configDialogTemplate(), owner ? owner : tk.foregroundWindow(), &configDialogProc,
                rec);

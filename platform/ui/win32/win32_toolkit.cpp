@@ -8,6 +8,7 @@
 #include <map>
 #include <string>
 
+#include "platform/files/files.h"
 #include "platform/ui/mapped_bitmap.h"
 
 namespace lumora::ui::win32 {
@@ -27,6 +28,18 @@ HINSTANCE ownModule() {
 }
 
 constexpr int kDialogTemplateId = 101;
+
+HelpCalls gHelpCalls{&::WinHelpA, &::ShellExecuteA};
+
+// WinHelp reads only its own format: the help file of a page "X.html" is "X.hlp" beside it.
+std::string winHelpFileOf(std::string_view page) {
+  constexpr std::string_view kPage = ".html";
+  std::string file(page);
+  if (file.size() > kPage.size() &&
+      ::lstrcmpiA(file.c_str() + file.size() - kPage.size(), kPage.data()) == 0)
+    file.replace(file.size() - kPage.size(), kPage.size(), ".hlp");
+  return file;
+}
 
 // The procedure of the modal dialog being shown; dialogs of this toolkit are modal, one
 // at a time per thread.
@@ -144,8 +157,11 @@ class Win32Toolkit final : public Toolkit {
     HBITMAP bitmap = it == bitmaps_.end() ? nullptr : it->second;
     auto old = reinterpret_cast<HBITMAP>(::SendDlgItemMessageA(
         hwnd(dialog), id, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap)));
+    if (!old) return 0;
     for (const auto& [known, handle] : bitmaps_)
-      if (handle == old && old) return known;
+      if (handle == old) return known;
+    // The control loaded this one from the template; replacing it hands it back to us.
+    ::DeleteObject(old);
     return 0;
   }
   void deleteImage(ImageId image) override {
@@ -181,9 +197,19 @@ class Win32Toolkit final : public Toolkit {
     return chosen;
   }
 
-  bool winHelp(Window owner, std::string_view helpFile, uint32_t command, uint32_t data) override {
-    const std::string file(helpFile);
-    return ::WinHelpA(hwnd(owner), file.c_str(), command, data) != 0;
+  Window foregroundWindow() override { return ::GetForegroundWindow(); }
+
+  // The help file when it is there, else the page in the shell's program for it.
+  bool winHelp(Window owner, std::string_view page, uint32_t command, uint32_t data) override {
+    auto& fs = files::fileSystem();
+    const std::string file = winHelpFileOf(page);
+    if (file != page && fs.existsForRead(file))
+      return gHelpCalls.winHelp(hwnd(owner), file.c_str(), command, data) != 0;
+    if (!fs.existsForRead(page)) return false;
+    const std::string path(page);
+    auto r = reinterpret_cast<INT_PTR>(gHelpCalls.shellExecute(hwnd(owner), "open", path.c_str(),
+                                                               nullptr, nullptr, SW_SHOWNORMAL));
+    return r > 32;
   }
 
  private:
@@ -196,6 +222,12 @@ class Win32Toolkit final : public Toolkit {
 Toolkit& toolkit() {
   static Win32Toolkit t;
   return t;
+}
+
+HelpCalls setHelpCalls(const HelpCalls& calls) {
+  HelpCalls previous = gHelpCalls;
+  gHelpCalls = calls;
+  return previous;
 }
 
 }  // namespace lumora::ui::win32

@@ -1,10 +1,10 @@
 // Desktop to handheld: every .bmp file of the sync folder becomes a picture database,
 // converted to what the handheld's capability record allows.
 #include <cstdio>
-#include <exception>
 #include <string>
 #include <utility>
 
+#include "hotsync/api/hotsync.h"
 #include "pictures/capability_record.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
@@ -16,7 +16,6 @@
 #include "pictures/sync_folder.h"
 #include "pictures/transfers.h"
 #include "platform/files/files.h"
-#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 namespace {
@@ -45,13 +44,12 @@ void logBadFileName(const std::string& fileName) {
 class PictureWrite {
  public:
   PictureWrite(std::string name, std::optional<SavedDatabase> replaced)
-      : name_(std::move(name)),
-        replaced_(std::move(replaced)),
-        exceptionsBefore_(std::uncaught_exceptions()) {}
+      : name_(std::move(name)), replaced_(std::move(replaced)) {}
   ~PictureWrite() {
-    // More exceptions in flight than at construction means this is the unwinding of one
-    // thrown while the database was being written, not the end of a write that finished.
-    if (std::uncaught_exceptions() <= exceptionsBefore_) return;
+    // Every finished write is kept or abandoned, so an open one here is being left by an
+    // exception. (Counting uncaught exceptions cannot tell: on Windows the Sync Manager's
+    // library throws through a C++ runtime of its own, which the count does not see.)
+    if (done_) return;
     try {
       abandon();
     } catch (...) {
@@ -92,7 +90,6 @@ class PictureWrite {
   std::string name_;
   std::optional<SavedDatabase> replaced_;
   OpenDatabase db_;
-  int exceptionsBefore_;
   bool created_ = false;
   bool done_ = false;
 };

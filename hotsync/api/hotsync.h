@@ -2,9 +2,11 @@
  * manager and install aide, as the conduit and the installer library call them.
  * Plain C so that the same declarations serve a 32-bit Windows build.
  *
- * Records are byte-packed, little-endian host records, laid out as the HotSync Manager's
- * 32-bit libraries read them (sizes and offsets checked below for 32-bit builds; pointers
- * are wider on 64-bit hosts). Every function returns 0 for success. */
+ * On Windows the records are byte-packed, little-endian host records, laid out as the
+ * HotSync Manager's 32-bit libraries read them (sizes and offsets checked below; pointers
+ * are wider on 64-bit hosts). Elsewhere they keep natural alignment, so that no field is
+ * read through a misaligned address; the same declarations serve both. Every function
+ * returns 0 for success. */
 #ifndef LUMORA_HOTSYNC_API_HOTSYNC_H
 #define LUMORA_HOTSYNC_API_HOTSYNC_H
 
@@ -48,7 +50,9 @@ enum { SYNC_MODE_READ = 0x80, SYNC_MODE_WRITE = 0x40, SYNC_MODE_EXCLUSIVE = 0x10
 /* Search flags and option bits. */
 enum { SYNC_SEARCH_NEW = 0x80, SYNC_SEARCH_CONTINUE = 0x00, SYNC_SEARCH_OPTIONS = 0xE0 };
 
+#if defined(_WIN32)
 #pragma pack(push, 1)
+#endif
 
 /* Raw record info. Read: bytes receives min(record size, bufferCapacity) bytes and
  * recordSize is set to the record's full size, recordId/attributes/category to the
@@ -118,13 +122,16 @@ typedef struct SyncDbInfo {
   uint32_t totalSize;
 } SyncDbInfo;
 
+#if defined(_WIN32)
 #pragma pack(pop)
+#endif
 
 #if defined(__cplusplus)
 #define HOTSYNC_STATIC_ASSERT static_assert
 #else
 #define HOTSYNC_STATIC_ASSERT _Static_assert
 #endif
+#if defined(_WIN32)
 #if UINTPTR_MAX == 0xFFFFFFFFu
 HOTSYNC_STATIC_ASSERT(sizeof(SyncRawRecordInfo) == 28, "raw record info is 28 bytes");
 HOTSYNC_STATIC_ASSERT(offsetof(SyncRawRecordInfo, bytes) == 20, "record bytes at 20");
@@ -137,6 +144,7 @@ HOTSYNC_STATIC_ASSERT(sizeof(SyncSearchName) == 9, "name search is 9 bytes");
 HOTSYNC_STATIC_ASSERT(offsetof(SyncSearchTypeCreator, creator) == 6, "searched creator at 6");
 HOTSYNC_STATIC_ASSERT(offsetof(SyncRawRecordInfo, recordSize) == 14, "record size at 14");
 HOTSYNC_STATIC_ASSERT(offsetof(SyncDbInfo, name) == 10, "found name at 10");
+#endif
 #undef HOTSYNC_STATIC_ASSERT
 
 /* ---- Sync Manager ------------------------------------------------------------------ */

@@ -26,7 +26,8 @@ using namespace lumora;
 
 constexpr const char* kUsage =
     "usage: lumora-handheld connect HOST:PORT --folder DIR [--user NAME]\n"
-    "       lumora-handheld connect --serial DEVICE [--baud N] --folder DIR [--user NAME]\n"
+    "       lumora-handheld connect --serial DEVICE [--baud N] [--framing slp|netsync]\n"
+    "                               --folder DIR [--user NAME]\n"
     "       lumora-handheld connect --serial-net HOST:PORT --folder DIR [--user NAME]\n"
     "\n"
     "The simulated handheld on the wire: connects to a HotSync server (lumora-hotsync serve)\n"
@@ -41,6 +42,9 @@ constexpr const char* kUsage =
     "  --user NAME    the handheld's user name; else the one kept in DIR/.handheld.ini\n"
     "                 from earlier HotSyncs, or none\n"
     "  --baud N       the fastest serial speed to offer (9600 to 230400, default 115200)\n"
+    "  --framing F    what to speak on the serial line: slp (the serial stack of a cradle,\n"
+    "                 the default) or netsync (NetSync framing, as a USB handheld does on\n"
+    "                 its tty)\n"
     "\n"
     "Over the serial stack a line before the HotSync log tells what went over the line:\n"
     "'serial line: N bytes sent, N received, N fragments resent, N damaged frames dropped'.\n"
@@ -138,6 +142,14 @@ std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
   return {};
 }
 
+// NetSync framing: the handshake, then DLP.
+std::string netSyncSession(link::ByteStream& stream, link::DlpServer& server, RequestCount* count) {
+  link::NetSyncLink wire(stream, link::LinkRole::Handheld, steadyMs);
+  link::HandshakeResult shook = link::handheldHandshake(wire);
+  if (!shook) return shook.error;
+  return answerRequests(wire, server, count);
+}
+
 // The serial stack: CMP, the agreed speed on a real line, then DLP.
 std::string serialSession(link::ByteStream& stream, host::SerialPort* port, uint32_t maxBaud,
                           link::DlpServer& server) {
@@ -165,7 +177,7 @@ std::string serialSession(link::ByteStream& stream, host::SerialPort* port, uint
 
 int runConnect(int argc, char** argv) {
   host::ParsedOptions opts = host::parseOptions(
-      argc, argv, {"--folder", "--user", "--serial", "--serial-net", "--baud"}, {}, 1);
+      argc, argv, {"--folder", "--user", "--serial", "--serial-net", "--baud", "--framing"}, {}, 1);
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -186,6 +198,13 @@ int runConnect(int argc, char** argv) {
       return usageError("--baud takes 9600, 19200, 38400, 57600, 115200 or 230400, not '" + *text +
                         "'");
     maxBaud = *baud;
+  }
+  bool netSyncOnLine = false;
+  if (auto framing = opts.value("--framing")) {
+    if (!serialDevice) return usageError("--framing goes with --serial DEVICE");
+    if (*framing != "slp" && *framing != "netsync")
+      return usageError("--framing takes slp or netsync, not '" + *framing + "'");
+    netSyncOnLine = *framing == "netsync";
   }
   std::string error;
   std::optional<host::HostPort> to;
@@ -220,7 +239,8 @@ int runConnect(int argc, char** argv) {
       std::fprintf(stderr, "lumora-handheld: %s\n", error.c_str());
       return 1;
     }
-    broke = serialSession(*port, port.get(), maxBaud, server);
+    broke = netSyncOnLine ? netSyncSession(*port, server, countRequested() ? &count : nullptr)
+                          : serialSession(*port, port.get(), maxBaud, server);
   } else {
     host::Connection connection = host::connectTcp(*to, kConnectTimeoutMs);
     if (!connection.stream) {
@@ -230,17 +250,11 @@ int runConnect(int argc, char** argv) {
     if (serialNet) {
       broke = serialSession(*connection.stream, nullptr, maxBaud, server);
     } else {
-      link::NetSyncLink wire(*connection.stream, link::LinkRole::Handheld, steadyMs);
-      link::HandshakeResult shook = link::handheldHandshake(wire);
-      if (!shook) {
-        std::fprintf(stderr, "lumora-handheld: %s\n", shook.error.c_str());
-        return 1;
-      }
-      broke = answerRequests(wire, server, countRequested() ? &count : nullptr);
+      broke = netSyncSession(*connection.stream, server, countRequested() ? &count : nullptr);
     }
   }
   printSyncLog(server.syncLog());
-  if (countRequested() && !serialDevice && !serialNet) count.print();
+  if (countRequested() && (netSyncOnLine || (!serialDevice && !serialNet))) count.print();
   if (!server.ended()) {
     std::fprintf(stderr,
                  "lumora-handheld: the HotSync broke off (%s); the databases keep their state "

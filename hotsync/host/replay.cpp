@@ -21,7 +21,8 @@ constexpr const char* kReplayUsage =
     "that each one decodes and encodes again to the same bytes: the NetSync handshake, the\n"
     "DLP packets, and the fields of the DLP functions this program uses. Prints one line per\n"
     "packet (direction, transaction id, function, fields) and then 'N/M packets round-trip'.\n"
-    "Serial recordings are not supported yet.\n"
+    "Whether a recording is NetSync or serial (SLP) is decided from the handheld's first\n"
+    "bytes; line noise before them is dropped.\n"
     "Exit status: 0 every packet of every file round-trips, 1 some do not, 2 usage error or\n"
     "a file that cannot be read.";
 

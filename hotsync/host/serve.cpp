@@ -20,7 +20,9 @@
 #include "hotsync/host/serial_port.h"
 #include "hotsync/host/tcp_stream.h"
 #include "hotsync/link/cmp.h"
+#include "hotsync/link/framing.h"
 #include "hotsync/link/netsync_link.h"
+#include "hotsync/link/prefixed_stream.h"
 #include "hotsync/link/serial_link.h"
 
 namespace lumora::host {
@@ -41,10 +43,13 @@ constexpr const char* kUsage =
     "  --listen ADDR:PORT  where to listen (default 127.0.0.1:14238, this machine only;\n"
     "                      0.0.0.0:14238 lets a handheld on the local network in; port 0\n"
     "                      picks a free port)\n"
-    "  --serial DEVICE     serial HotSyncs on a serial line instead: a cradle's port\n"
-    "                      (/dev/ttyS0), a USB handheld (/dev/ttyUSB0, /dev/ttyACM0) or a\n"
-    "                      pseudo-terminal; each HotSync starts at 9600 baud and moves to\n"
-    "                      the speed agreed with the handheld. The first line of output is\n"
+    "  --serial DEVICE     HotSyncs on a serial line instead: a cradle's port (/dev/ttyS0),\n"
+    "                      a USB handheld's tty (/dev/ttyUSB1, /dev/ttyACM0) or a\n"
+    "                      pseudo-terminal. The handheld's first bytes tell how it speaks:\n"
+    "                      the serial stack (a cradle, a Visor) starts at 9600 baud and\n"
+    "                      moves to the speed agreed with the handheld; NetSync framing\n"
+    "                      (most USB handhelds) runs as over the network. Bytes that start\n"
+    "                      neither are dropped with a line. The first line of output is\n"
     "                      'waiting on DEVICE'\n"
     "  --baud N            the fastest speed to agree on (9600 to 230400, default 115200)\n"
     "  --serial-listen [ADDR:PORT]\n"
@@ -193,8 +198,95 @@ void sleepUnlessStopped(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
-// serve --serial DEVICE: HotSyncs on the line, one after the other. A line that goes away
-// (a USB handheld's device disappears after its HotSync) is opened again when it returns.
+// NetSync framing on a line, as a USB handheld speaks it on its tty: the handshake and the
+// HotSync as over TCP.
+SerialOutcome serveNetSyncLine(link::ByteStream& stream, const std::string& peer,
+                               const LinkSessionOptions& options) {
+  link::NetSyncLink wire(stream, link::LinkRole::Desktop, steadyMs);
+  if (auto hello = link::desktopHandshake(wire, options.timeoutMs); !hello) {
+    std::printf("closed the connection from %s: %s\n", peer.c_str(), hello.error.c_str());
+    std::fflush(stdout);
+    return hello.status == link::StreamStatus::Closed ? SerialOutcome::LineClosed
+                                                      : SerialOutcome::Refused;
+  }
+  LinkSessionResult result = runReportedSession(wire, options, peer);
+  return result.ran ? SerialOutcome::Ran : SerialOutcome::Failed;
+}
+
+// The first bytes of a HotSync on a line, until they tell its framing. An idle line is
+// waited on without end; once bytes came, a frame must start within timeoutMs. Idle:
+// stopped, or the bytes were noise (a line says so).
+struct LineStart {
+  link::Framing framing = link::Framing::NeedMore;
+  SerialOutcome outcome = SerialOutcome::Idle;
+  Bytes seen;  // from the start of the frame
+};
+
+LineStart awaitFraming(link::ByteStream& port, const std::string& peer, int timeoutMs) {
+  link::FramingRecogniser recogniser;
+  int64_t firstAt = -1;
+  uint8_t buffer[512];
+  bool any = false;
+  LineStart out;
+  while (!stopRequested) {
+    link::StreamRead got = port.read(buffer, sizeof buffer, kAcceptSliceMs);
+    if (got.status == link::StreamStatus::Closed || got.status == link::StreamStatus::Failed) {
+      if (stopRequested) break;
+      if (any) {
+        std::printf(
+            "closed the connection from %s: the line closed after %zu bytes that "
+            "start no HotSync\n",
+            peer.c_str(), recogniser.skipped() + recogniser.seen().size());
+        std::fflush(stdout);
+      }
+      out.outcome = SerialOutcome::LineClosed;
+      return out;
+    }
+    if (got.status == link::StreamStatus::Ok) {
+      any = true;
+      if (firstAt < 0) firstAt = steadyMs();
+      recogniser.feed(ByteView(buffer, got.count));
+    }
+    if (recogniser.framing() == link::Framing::Slp ||
+        recogniser.framing() == link::Framing::NetSync) {
+      out.framing = recogniser.framing();
+      out.seen = recogniser.takeSeen();
+      return out;
+    }
+    const bool tooLong = firstAt >= 0 && steadyMs() - firstAt >= timeoutMs;
+    if (recogniser.framing() == link::Framing::Neither || tooLong) {
+      std::printf(
+          "closed the connection from %s: %zu bytes that start neither a serial nor "
+          "a NetSync HotSync%s\n",
+          peer.c_str(), recogniser.skipped() + recogniser.seen().size(),
+          tooLong ? (" within " + std::to_string(timeoutMs / 1000) + " s").c_str() : "");
+      std::fflush(stdout);
+      return out;
+    }
+  }
+  return out;
+}
+
+// One HotSync on a line, in the framing its first bytes show.
+SerialOutcome serveLine(SerialPort& port, const std::string& device, uint32_t maxBaud,
+                        const LinkSessionOptions& options) {
+  LineStart start = awaitFraming(port, device, options.timeoutMs);
+  if (start.framing == link::Framing::NeedMore) {
+    if (start.outcome == SerialOutcome::Idle) port.discardInput();
+    return start.outcome;
+  }
+  link::PrefixedStream stream(port, std::move(start.seen));
+  if (start.framing == link::Framing::Slp)
+    return serveSerial(stream, &port, device, maxBaud, -1, options);
+  SerialOutcome got = serveNetSyncLine(stream, device, options);
+  port.discardInput();
+  return got;
+}
+
+// serve --serial DEVICE: HotSyncs on the line, one after the other, each in the framing
+// the handheld speaks (a cradle SLP, a USB handheld on its tty NetSync). A line that goes
+// away (a USB handheld's device disappears after its HotSync) is opened again when it
+// returns.
 int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
                     const LinkSessionOptions& options) {
   std::string error;
@@ -217,7 +309,7 @@ int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
       port = SerialPort::open(device, link::kCmpStartBaud, error);
       continue;
     }
-    SerialOutcome got = serveSerial(*port, port.get(), device, maxBaud, -1, options);
+    SerialOutcome got = serveLine(*port, device, maxBaud, options);
     if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
       return got == SerialOutcome::Ran ? 0 : 1;
     // The line went away; try it again in a moment.

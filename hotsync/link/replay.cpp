@@ -1,5 +1,6 @@
 #include "hotsync/link/replay.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <optional>
@@ -8,6 +9,7 @@
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_packet.h"
 #include "hotsync/link/event_list.h"
+#include "hotsync/link/framing.h"
 #include "hotsync/link/netsync.h"
 #include "hotsync/link/padp.h"
 #include "hotsync/link/slp.h"
@@ -317,12 +319,41 @@ class SerialSide {
   std::optional<uint8_t> lastDone_;
 };
 
-bool looksSerial(const std::vector<StreamEvent>& events) {
+// The framing, from the handheld's first bytes however the recording split them (or the
+// desktop's, in a recording of the desktop's side only); a recording that shows neither is
+// read as NetSync, whose checks then say what is wrong. skipped: the noise before the
+// handheld's first frame, which the desktop drops too.
+Framing framingOf(const std::vector<StreamEvent>& events, size_t& skipped) {
+  FramingRecogniser handheld, desktop;
   for (const StreamEvent& e : events) {
-    if (e.data.empty()) continue;
-    return e.data.size() >= 3 && e.data[0] == 0xBE && e.data[1] == 0xEF && e.data[2] == 0xED;
+    FramingRecogniser& side = e.fromHandheld ? handheld : desktop;
+    if (!side.decided()) side.feed(e.data);
+    if (handheld.decided()) break;
   }
-  return false;
+  skipped = handheld.decided() && handheld.framing() != Framing::Neither ? handheld.skipped() : 0;
+  Framing framing =
+      handheld.framing() == Framing::NeedMore || handheld.framing() == Framing::Neither
+          ? desktop.framing()
+          : handheld.framing();
+  return framing == Framing::Slp ? Framing::Slp : Framing::NetSync;
+}
+
+// Each side fed its events, the handheld's without the leading noise.
+template <class S>
+void feedSides(const std::vector<StreamEvent>& events, size_t skipped, S& handheld, S& desktop,
+               ReplayReport& report) {
+  for (const StreamEvent& e : events) {
+    ByteView data = e.data;
+    if (e.fromHandheld && skipped > 0) {
+      size_t n = std::min(skipped, data.size());
+      data = data.subspan(n);
+      skipped -= n;
+    }
+    (e.fromHandheld ? handheld : desktop).feed(data, report);
+  }
+  handheld.finish(report);
+  desktop.finish(report);
+  if (!handheld.clean() || !desktop.clean()) report.failure = "a stream did not end cleanly";
 }
 
 }  // namespace
@@ -338,19 +369,14 @@ ReplayReport replaySession(std::string_view json) {
     report.failure = events.error().message;
     return report;
   }
-  if (looksSerial(*events)) {
+  size_t skipped = 0;
+  if (framingOf(*events, skipped) == Framing::Slp) {
     SerialSide handheld(true), desktop(false);
-    for (const StreamEvent& e : *events) (e.fromHandheld ? handheld : desktop).feed(e.data, report);
-    handheld.finish(report);
-    desktop.finish(report);
-    if (!handheld.clean() || !desktop.clean()) report.failure = "a stream did not end cleanly";
-    return report;
+    feedSides(*events, skipped, handheld, desktop, report);
+  } else {
+    Side handheld(true), desktop(false);
+    feedSides(*events, skipped, handheld, desktop, report);
   }
-  Side handheld(true), desktop(false);
-  for (const StreamEvent& e : *events) (e.fromHandheld ? handheld : desktop).feed(e.data, report);
-  handheld.finish(report);
-  desktop.finish(report);
-  if (!handheld.clean() || !desktop.clean()) report.failure = "a stream did not end cleanly";
   return report;
 }
 

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# A USB handheld on its tty speaks NetSync framing: `serve --serial` on one end of a
+# pseudo-terminal cable and `lumora-handheld connect --serial --framing netsync` on the
+# other, sync types 0 and 3, must leave the handheld databases, the sync folder and the
+# printed HotSync log entries as the in-process `sync` does. Before the first HotSync the
+# line carries noise, which the server drops with a line.
+set -euo pipefail
+host=$1 handheld=$2 bridge=$3 samples=$4
+work=$(mktemp -d)
+server= cable=
+cleanup() {
+  [ -n "$server" ] && kill "$server" 2>/dev/null || true
+  [ -n "$cable" ] && kill "$cable" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
+
+prepare() {  # side
+  mkdir -p "$work/$1/windows"
+  cp -r "$samples/handheld" "$work/$1/handheld"
+  cp -r "$samples/sync" "$work/$1/sync"
+  printf '[Lumdex]\r\nSyncDir=%s\r\n' "$work/$1/sync" > "$work/$1/windows/Lumdex.ini"
+  LUMORA_WINDOWS_DIR=$work/$1/windows "$host" register > /dev/null
+}
+
+wait_for_line() {  # file pattern
+  for _ in $(seq 100); do
+    grep -q "$2" "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+for type in 0 3; do
+  rm -rf "$work/wire" "$work/local"
+  prepare wire
+  prepare local
+  "$bridge" 90 > "$work/cable.out" 2> "$work/cable.err" &
+  cable=$!
+  wait_for_line "$work/cable.out" . || fail "no pseudo-terminal cable"
+  read -r desk hand < "$work/cable.out"
+  LUMORA_WINDOWS_DIR=$work/wire/windows LUMORA_LINK_TIMEOUT_MS=3000 timeout 60 "$host" serve \
+    --serial "$desk" --once --sync-type "$type" > "$work/serve.out" 2>&1 &
+  server=$!
+  wait_for_line "$work/serve.out" '^waiting on ' || fail "serve: $(cat "$work/serve.out")"
+  if [ "$type" = 0 ]; then
+    # Noise that starts no frame, and nothing after it: dropped once the time-out passes.
+    exec 3<>"$hand"
+    printf 'ATZ\r\n' >&3
+    wait_for_line "$work/serve.out" 'start neither a serial nor a NetSync HotSync' ||
+      fail "line noise went unnoticed: $(cat "$work/serve.out")"
+    exec 3>&-
+  fi
+  timeout 60 "$handheld" connect --serial "$hand" --framing netsync \
+    --folder "$work/wire/handheld" --user Tester > "$work/handheld.out" 2>&1 ||
+    fail "type $type: lumora-handheld: $(cat "$work/handheld.out")"
+  wait "$server" || fail "type $type: serve --once exited $?: $(cat "$work/serve.out")"
+  server=
+  kill "$cable"; wait "$cable" || true; cable=
+
+  LUMORA_WINDOWS_DIR=$work/local/windows "$host" sync --handheld "$work/local/handheld" \
+    --user Tester --sync-type "$type" > "$work/sync.out" 2>&1 || fail "type $type: sync"
+
+  diff -r -x .handheld.ini "$work/wire/handheld" "$work/local/handheld" ||
+    fail "type $type: the handheld folders differ"
+  diff -r "$work/wire/sync" "$work/local/sync" || fail "type $type: the sync folders differ"
+  diff <(grep '^\[' "$work/serve.out") <(grep '^\[' "$work/sync.out") ||
+    fail "type $type: the printed log entries differ"
+  grep -q "HotSync of Tester complete" "$work/serve.out" || fail "type $type: $(cat "$work/serve.out")"
+  if grep -q '^serial line:' "$work/handheld.out"; then fail "type $type: spoke SLP"; fi
+  echo "sync type $type, NetSync framing on a pseudo-terminal: same as in-process"
+done

@@ -1,11 +1,14 @@
 // lumora-handheld: the simulated handheld (a folder of .pdb files) as a network or serial
 // HotSync peer, for users without a device, the demo and the tests.
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <string>
+#include <thread>
 
 #include "hotsync/host/handheld_state.h"
 #include "hotsync/host/options.h"
@@ -51,7 +54,8 @@ constexpr const char* kUsage =
     "\n"
     "Environment: LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into\n"
     "databases; LUMORA_DLP_COUNT=1 prints the number of requests of each DLP function of a\n"
-    "network HotSync at the end (on standard error).\n"
+    "network HotSync at the end (on standard error); LUMORA_HANDHELD_PAUSE=N:MS makes the\n"
+    "handheld wait MS milliseconds after answering N requests.\n"
     "Exit status: 0 the desktop ended the HotSync, 1 the session broke off or the databases\n"
     "could not be written, 2 usage error (also a missing folder).\n";
 
@@ -126,9 +130,31 @@ std::optional<uint32_t> parseSpeed(const std::string& text) {
 
 // Answers requests until EndOfSync, counting them into count if given; empty, or why the
 // session broke off.
+// LUMORA_HANDHELD_PAUSE=N:MS: after answering N requests the handheld says nothing for MS
+// milliseconds, as a user may hold a session still; tests use it to act during a HotSync.
+struct Pause {
+  int after = -1;
+  int ms = 0;
+};
+
+Pause pauseFromEnvironment() {
+  const char* text = std::getenv("LUMORA_HANDHELD_PAUSE");
+  Pause pause;
+  if (!text || !*text) return pause;
+  const char* end = text + std::strlen(text);
+  int after = 0, ms = 0;
+  auto first = std::from_chars(text, end, after);
+  if (first.ec != std::errc() || first.ptr == end || *first.ptr != ':') return pause;
+  auto second = std::from_chars(first.ptr + 1, end, ms);
+  if (second.ec != std::errc() || second.ptr != end || after < 0 || ms < 0) return pause;
+  return {after, std::min(ms, 600 * 1000)};
+}
+
 std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
                            RequestCount* count = nullptr) {
-  while (!server.ended()) {
+  const Pause pause = pauseFromEnvironment();
+  for (int answered = 0; !server.ended(); ++answered) {
+    if (answered == pause.after) std::this_thread::sleep_for(std::chrono::milliseconds(pause.ms));
     link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
     if (request.status != link::StreamStatus::Ok) {
       return request.status == link::StreamStatus::Timeout

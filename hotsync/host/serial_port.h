@@ -31,6 +31,8 @@ class SerialPort final : public link::ByteStream {
   // Drops whatever the line received and nobody read yet (the previous HotSync's tail).
   void discardInput();
   const std::string& path() const { return path_; }
+  // For a wait on several at once: readable when bytes arrived or the line went away.
+  int fd() const { return fd_; }
 
  private:
   SerialPort(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}

@@ -10,7 +10,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "hotsync/host/commands.h"
@@ -19,6 +18,7 @@
 #include "hotsync/host/options.h"
 #include "hotsync/host/serial_port.h"
 #include "hotsync/host/tcp_stream.h"
+#include "hotsync/host/transport.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/framing.h"
 #include "hotsync/link/netsync_link.h"
@@ -29,28 +29,30 @@ namespace lumora::host {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumora-hotsync serve [--listen ADDR:PORT] [--once] [--user NAME] [--sync-type N]\n"
-    "       lumora-hotsync serve --serial DEVICE [--baud N] [--once] [--user NAME] ...\n"
-    "       lumora-hotsync serve --serial-listen [ADDR:PORT] [--once] [--user NAME] ...\n"
+    "usage: lumora-hotsync serve [--listen ADDR:PORT]... [--serial DEVICE]...\n"
+    "                            [--serial-listen [ADDR:PORT]] [--baud N] [--once]\n"
+    "                            [--user NAME] [--sync-type N]\n"
     "\n"
-    "Waits for network HotSyncs (NetSync), or serial ones, and runs each like 'sync': the\n"
-    "handheld's user (or NAME), its queued files installed, the conduit registered for\n"
-    "creator LmDx with the user's next action (or sync type N), then the HotSync summary and\n"
-    "last sync date written to the handheld. One HotSync at a time; every HotSync log entry\n"
-    "is printed as '[ACTIVITY] TEXT' and kept in the user's log. The first line of output is\n"
-    "'listening on ADDR:PORT'.\n"
+    "Waits for HotSyncs on every transport given at once (network, serial lines, serial over\n"
+    "TCP) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
+    "installed, the conduit registered for creator LmDx with the user's next action (or sync\n"
+    "type N), then the HotSync summary and last sync date written to the handheld. One\n"
+    "HotSync at a time: a handheld that starts meanwhile is answered once it ends. Every\n"
+    "HotSync log entry is printed as '[ACTIVITY] TEXT' and kept in the user's log. The first\n"
+    "lines of output are one per transport: 'listening on ADDR:PORT' or 'waiting on DEVICE'.\n"
+    "Without a transport option: network HotSyncs on 127.0.0.1:14238.\n"
     "\n"
-    "  --listen ADDR:PORT  where to listen (default 127.0.0.1:14238, this machine only;\n"
-    "                      0.0.0.0:14238 lets a handheld on the local network in; port 0\n"
-    "                      picks a free port)\n"
-    "  --serial DEVICE     HotSyncs on a serial line instead: a cradle's port (/dev/ttyS0),\n"
-    "                      a USB handheld's tty (/dev/ttyUSB1, /dev/ttyACM0) or a\n"
-    "                      pseudo-terminal. The handheld's first bytes tell how it speaks:\n"
-    "                      the serial stack (a cradle, a Visor) starts at 9600 baud and\n"
-    "                      moves to the speed agreed with the handheld; NetSync framing\n"
-    "                      (most USB handhelds) runs as over the network. Bytes that start\n"
-    "                      neither are dropped with a line. The first line of output is\n"
-    "                      'waiting on DEVICE'\n"
+    "  --listen ADDR:PORT  network HotSyncs (NetSync) here (127.0.0.1:14238 is this machine\n"
+    "                      only; 0.0.0.0:14238 lets a handheld on the local network in; port\n"
+    "                      0 picks a free port); may be given several times\n"
+    "  --serial DEVICE     HotSyncs on a serial line: a cradle's port (/dev/ttyS0), a USB\n"
+    "                      handheld's tty (/dev/ttyUSB1, /dev/ttyACM0) or a pseudo-terminal;\n"
+    "                      may be given several times. The handheld's first bytes tell how\n"
+    "                      it speaks: the serial stack (a cradle, a Visor) starts at 9600\n"
+    "                      baud and moves to the speed agreed with the handheld; NetSync\n"
+    "                      framing (most USB handhelds) runs as over the network. Bytes that\n"
+    "                      start neither are dropped with a line. A device that does not\n"
+    "                      exist yet is waited for\n"
     "  --baud N            the fastest speed to agree on (9600 to 230400, default 115200)\n"
     "  --serial-listen [ADDR:PORT]\n"
     "                      serial HotSyncs carried over TCP, as an emulator sends its\n"
@@ -58,13 +60,14 @@ constexpr const char* kUsage =
     "  --once              end after the first HotSync\n"
     "\n"
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
-    "wakeup), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C ends\n"
-    "the server.\n"
+    "wakeup), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C or\n"
+    "SIGTERM ends the server; a HotSync in progress is broken off and put back as after a\n"
+    "dropped link.\n"
     "\n"
     "Environment: LUMORA_LINK_TIMEOUT_MS (milliseconds, default 30000) replaces the 30 s\n"
     "for the NetSync handshake and for every answer of the handheld.\n"
-    "Exit status: 0 (with --once: the HotSync ran), 1 the HotSync could not run or the\n"
-    "address cannot be used, 2 usage error.\n";
+    "Exit status: 0 (with --once: the HotSync ran), 1 the HotSync could not run or an\n"
+    "address or device cannot be used, 2 usage error.\n";
 
 constexpr const char* kDefaultListen = "127.0.0.1:14238";
 constexpr const char* kDefaultSerialListen = "127.0.0.1:6416";
@@ -193,11 +196,6 @@ std::optional<uint32_t> parseSpeed(const std::string& text) {
   return value;
 }
 
-void sleepUnlessStopped(int ms) {
-  for (int waited = 0; waited < ms && !stopRequested; waited += 100)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-}
-
 // NetSync framing on a line, as a USB handheld speaks it on its tty: the handshake and the
 // HotSync as over TCP.
 SerialOutcome serveNetSyncLine(link::ByteStream& stream, const std::string& peer,
@@ -213,111 +211,151 @@ SerialOutcome serveNetSyncLine(link::ByteStream& stream, const std::string& peer
   return result.ran ? SerialOutcome::Ran : SerialOutcome::Failed;
 }
 
-// The first bytes of a HotSync on a line, until they tell its framing. An idle line is
-// waited on without end; once bytes came, a frame must start within timeoutMs. Idle:
-// stopped, or the bytes were noise (a line says so).
-struct LineStart {
-  link::Framing framing = link::Framing::NeedMore;
-  SerialOutcome outcome = SerialOutcome::Idle;
-  Bytes seen;  // from the start of the frame
+HotSyncOutcome outcomeOf(SerialOutcome got) {
+  return got == SerialOutcome::Ran      ? HotSyncOutcome::Ran
+         : got == SerialOutcome::Failed ? HotSyncOutcome::Failed
+                                        : HotSyncOutcome::None;
+}
+
+// A listening socket: NetSync HotSyncs, or (serial) the serial stack of an emulator whose
+// serial port is redirected to a TCP connection. Connections wait in the listen backlog
+// while another HotSync runs.
+class NetworkTransport final : public Transport {
+ public:
+  NetworkTransport(std::unique_ptr<TcpListener> listener, bool serial, uint32_t maxBaud)
+      : listener_(std::move(listener)), serial_(serial), maxBaud_(maxBaud) {}
+
+  std::string announcement() const override { return "listening on " + listener_->address(); }
+  int waitFd() const override { return listener_->fd(); }
+
+  HotSyncOutcome step(const LinkSessionOptions& options) override {
+    TcpListener::Accepted next = listener_->accept(0);
+    if (next.status == TcpListener::Status::Failed) {
+      std::fprintf(stderr, "lumora-hotsync serve: accept failed: %s\n", next.error.c_str());
+      return HotSyncOutcome::None;
+    }
+    if (next.status != TcpListener::Status::Accepted) return HotSyncOutcome::None;
+    next.stream->stopWhen(&stopRequested);
+    if (serial_) {
+      // No line speed over TCP: the agreed one is only announced.
+      return outcomeOf(serveSerial(*next.stream, nullptr, next.stream->peer(), maxBaud_,
+                                   link::kDlpTimeoutMs, options));
+    }
+    bool wasHotSync = false;
+    bool ran = serveConnection(*next.stream, options, wasHotSync);
+    if (!wasHotSync) return HotSyncOutcome::None;
+    return ran ? HotSyncOutcome::Ran : HotSyncOutcome::Failed;
+  }
+
+ private:
+  std::unique_ptr<TcpListener> listener_;
+  bool serial_;
+  uint32_t maxBaud_;
 };
 
-LineStart awaitFraming(link::ByteStream& port, const std::string& peer, int timeoutMs) {
-  link::FramingRecogniser recogniser;
-  int64_t firstAt = -1;
-  uint8_t buffer[512];
-  bool any = false;
-  LineStart out;
-  while (!stopRequested) {
-    link::StreamRead got = port.read(buffer, sizeof buffer, kAcceptSliceMs);
+// A serial line: each HotSync in the framing its first bytes show (a cradle and a Visor
+// SLP, a USB handheld on its tty NetSync). Bytes that start neither are dropped with a
+// line once a frame has not started timeoutMs after them or too many came. A line that
+// goes away (a USB handheld's device disappears after its HotSync) is opened again when it
+// returns.
+class SerialLineTransport final : public Transport {
+ public:
+  // Opens the device when it exists; null with error set when it cannot be opened.
+  static std::unique_ptr<SerialLineTransport> open(const std::string& device, uint32_t maxBaud,
+                                                   int timeoutMs, std::string& error) {
+    std::unique_ptr<SerialLineTransport> line(new SerialLineTransport(device, maxBaud, timeoutMs));
+    // A USB handheld's device appears only once HotSync is pressed: wait for it.
+    std::error_code missing;
+    if (std::filesystem::exists(device, missing)) {
+      line->port_ = SerialPort::open(device, link::kCmpStartBaud, error);
+      if (!line->port_) return nullptr;
+    }
+    return line;
+  }
+
+  std::string announcement() const override {
+    return "waiting on " + device_ + (port_ ? "" : " (it does not exist yet)");
+  }
+  int waitFd() const override { return port_ ? port_->fd() : -1; }
+  int pollIntervalMs() const override {
+    if (!port_) return kReopenMs;
+    if (firstAt_ < 0) return -1;
+    return static_cast<int>(std::max<int64_t>(0, firstAt_ + timeoutMs_ - steadyMs()));
+  }
+
+  HotSyncOutcome step(const LinkSessionOptions& options) override {
+    if (!port_) {
+      std::string error;
+      port_ = SerialPort::open(device_, link::kCmpStartBaud, error);
+      return HotSyncOutcome::None;
+    }
+    uint8_t buffer[512];
+    link::StreamRead got = port_->read(buffer, sizeof buffer, 0);
     if (got.status == link::StreamStatus::Closed || got.status == link::StreamStatus::Failed) {
-      if (stopRequested) break;
-      if (any) {
-        std::printf(
-            "closed the connection from %s: the line closed after %zu bytes that "
-            "start no HotSync\n",
-            peer.c_str(), recogniser.skipped() + recogniser.seen().size());
-        std::fflush(stdout);
-      }
-      out.outcome = SerialOutcome::LineClosed;
-      return out;
+      if (stopRequested) return HotSyncOutcome::None;
+      if (firstAt_ >= 0) noiseLine("the line closed after ");
+      lineGone();
+      return HotSyncOutcome::None;
     }
     if (got.status == link::StreamStatus::Ok) {
-      any = true;
-      if (firstAt < 0) firstAt = steadyMs();
-      recogniser.feed(ByteView(buffer, got.count));
+      if (firstAt_ < 0) firstAt_ = steadyMs();
+      recogniser_.feed(ByteView(buffer, got.count));
     }
-    if (recogniser.framing() == link::Framing::Slp ||
-        recogniser.framing() == link::Framing::NetSync) {
-      out.framing = recogniser.framing();
-      out.seen = recogniser.takeSeen();
-      return out;
+    const link::Framing framing = recogniser_.framing();
+    if (framing == link::Framing::Slp || framing == link::Framing::NetSync)
+      return run(framing, options);
+    if (framing == link::Framing::Neither) {
+      noiseLine("");
+      restart();
+    } else if (firstAt_ >= 0 && steadyMs() - firstAt_ >= timeoutMs_) {
+      noiseLine("within " + std::to_string(timeoutMs_ / 1000) + " s: ");
+      restart();
     }
-    const bool tooLong = firstAt >= 0 && steadyMs() - firstAt >= timeoutMs;
-    if (recogniser.framing() == link::Framing::Neither || tooLong) {
-      std::printf(
-          "closed the connection from %s: %zu bytes that start neither a serial nor "
-          "a NetSync HotSync%s\n",
-          peer.c_str(), recogniser.skipped() + recogniser.seen().size(),
-          tooLong ? (" within " + std::to_string(timeoutMs / 1000) + " s").c_str() : "");
-      std::fflush(stdout);
-      return out;
-    }
+    return HotSyncOutcome::None;
   }
-  return out;
-}
 
-// One HotSync on a line, in the framing its first bytes show.
-SerialOutcome serveLine(SerialPort& port, const std::string& device, uint32_t maxBaud,
-                        const LinkSessionOptions& options) {
-  LineStart start = awaitFraming(port, device, options.timeoutMs);
-  if (start.framing == link::Framing::NeedMore) {
-    if (start.outcome == SerialOutcome::Idle) port.discardInput();
-    return start.outcome;
-  }
-  link::PrefixedStream stream(port, std::move(start.seen));
-  if (start.framing == link::Framing::Slp)
-    return serveSerial(stream, &port, device, maxBaud, -1, options);
-  SerialOutcome got = serveNetSyncLine(stream, device, options);
-  port.discardInput();
-  return got;
-}
+ private:
+  SerialLineTransport(std::string device, uint32_t maxBaud, int timeoutMs)
+      : device_(std::move(device)), maxBaud_(maxBaud), timeoutMs_(timeoutMs) {}
 
-// serve --serial DEVICE: HotSyncs on the line, one after the other, each in the framing
-// the handheld speaks (a cradle SLP, a USB handheld on its tty NetSync). A line that goes
-// away (a USB handheld's device disappears after its HotSync) is opened again when it
-// returns.
-int serveSerialLine(const std::string& device, uint32_t maxBaud, bool once,
-                    const LinkSessionOptions& options) {
-  std::string error;
-  std::unique_ptr<SerialPort> port;
-  // A USB handheld's device appears only once HotSync is pressed: wait for it.
-  std::error_code missing;
-  if (std::filesystem::exists(device, missing)) {
-    port = SerialPort::open(device, link::kCmpStartBaud, error);
-    if (!port) {
-      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
-      return 1;
+  HotSyncOutcome run(link::Framing framing, const LinkSessionOptions& options) {
+    link::PrefixedStream stream(*port_, recogniser_.takeSeen());
+    SerialOutcome got = framing == link::Framing::Slp ? serveSerial(stream, port_.get(), device_,
+                                                                    maxBaud_, timeoutMs_, options)
+                                                      : serveNetSyncLine(stream, device_, options);
+    if (got == SerialOutcome::LineClosed) {
+      lineGone();
+    } else {
+      restart();
     }
+    return outcomeOf(got);
   }
-  catchStopSignals();
-  std::printf("waiting on %s%s\n", device.c_str(), port ? "" : " (it does not exist yet)");
-  std::fflush(stdout);
-  while (!stopRequested) {
-    if (!port) {
-      sleepUnlessStopped(kReopenMs);
-      port = SerialPort::open(device, link::kCmpStartBaud, error);
-      continue;
-    }
-    SerialOutcome got = serveLine(*port, device, maxBaud, options);
-    if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
-      return got == SerialOutcome::Ran ? 0 : 1;
-    // The line went away; try it again in a moment.
-    if (got == SerialOutcome::LineClosed) port.reset();
+
+  void noiseLine(const std::string& how) {
+    std::printf(
+        "closed the connection from %s: %s%zu bytes that start neither a serial nor a "
+        "NetSync HotSync\n",
+        device_.c_str(), how.c_str(), recogniser_.skipped() + recogniser_.seen().size());
+    std::fflush(stdout);
   }
-  std::printf("stopped\n");
-  return once ? 1 : 0;
-}
+  // Ready for the next HotSync: nothing of the last one kept.
+  void restart() {
+    if (port_) port_->discardInput();
+    recogniser_ = link::FramingRecogniser();
+    firstAt_ = -1;
+  }
+  void lineGone() {
+    port_.reset();
+    restart();
+  }
+
+  std::string device_;
+  uint32_t maxBaud_;
+  int timeoutMs_;
+  std::unique_ptr<SerialPort> port_;
+  link::FramingRecogniser recogniser_;
+  int64_t firstAt_ = -1;  // when the first byte of a possible HotSync came
+};
 
 // Rewrites a bare "--serial-listen" (last, or followed by another option) to carry the
 // default address, so that the option parser sees a value.
@@ -371,13 +409,6 @@ int runServe(int argc, char** argv) {
     return 2;
   }
   const bool once = opts.has("--once");
-  const bool serialLine = opts.value("--serial").has_value();
-  const bool serialNet = opts.value("--serial-listen").has_value();
-  if (int(serialLine) + int(serialNet) + int(opts.value("--listen").has_value()) > 1) {
-    std::fprintf(stderr,
-                 "lumora-hotsync serve: give one of --listen, --serial and --serial-listen\n");
-    return 2;
-  }
   uint32_t maxBaud = kDefaultMaxBaud;
   if (auto text = opts.value("--baud")) {
     auto baud = parseSpeed(*text);
@@ -390,56 +421,62 @@ int runServe(int argc, char** argv) {
     }
     maxBaud = *baud;
   }
-  if (serialLine) {
-    if (opts.value("--serial")->empty()) {
-      std::fprintf(stderr, "lumora-hotsync serve: --serial needs a device\n");
+  // Every transport asked for, in this order; the network one alone when none is.
+  struct Wanted {
+    const char* option;
+    std::string value;
+  };
+  std::vector<Wanted> wanted;
+  for (const char* option : {"--listen", "--serial-listen", "--serial"}) {
+    auto it = opts.values.find(option);
+    if (it == opts.values.end()) continue;
+    for (const std::string& value : it->second) {
+      if (value.empty() && std::string(option) == "--serial") {
+        std::fprintf(stderr, "lumora-hotsync serve: --serial needs a device\n");
+        return 2;
+      }
+      wanted.push_back({option, value});
+    }
+  }
+  if (wanted.empty()) wanted.push_back({"--listen", kDefaultListen});
+
+  // Addresses are checked before anything is opened, so that a usage error opens nothing.
+  std::vector<std::optional<HostPort>> addresses;
+  for (const Wanted& w : wanted) {
+    addresses.emplace_back();
+    if (std::string(w.option) == "--serial") continue;
+    std::string error;
+    addresses.back() = parseHostPort(w.value, kLoopback, error);
+    if (!addresses.back()) {
+      std::fprintf(stderr, "lumora-hotsync serve: %s: %s\n", w.option, error.c_str());
       return 2;
     }
-    return serveSerialLine(*opts.value("--serial"), maxBaud, once, options);
   }
-  const std::string listenText =
-      serialNet ? *opts.value("--serial-listen") : opts.value("--listen").value_or(kDefaultListen);
-  std::string error;
-  auto at = parseHostPort(listenText, kLoopback, error);
-  if (!at) {
-    std::fprintf(stderr, "lumora-hotsync serve: %s: %s\n",
-                 serialNet ? "--serial-listen" : "--listen", error.c_str());
-    return 2;
-  }
-  auto listener = TcpListener::open(*at, error);
-  if (!listener) {
-    std::fprintf(stderr, "lumora-hotsync serve: cannot listen on %s: %s\n", listenText.c_str(),
-                 error.c_str());
-    return 1;
+  std::vector<std::unique_ptr<Transport>> transports;
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    std::string error;
+    if (std::string(wanted[i].option) == "--serial") {
+      auto line = SerialLineTransport::open(wanted[i].value, maxBaud, options.timeoutMs, error);
+      if (!line) {
+        std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+        return 1;
+      }
+      transports.push_back(std::move(line));
+      continue;
+    }
+    auto listener = TcpListener::open(*addresses[i], error);
+    if (!listener) {
+      // The error names the address.
+      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+      return 1;
+    }
+    const bool serial = std::string(wanted[i].option) == "--serial-listen";
+    transports.push_back(std::make_unique<NetworkTransport>(std::move(listener), serial, maxBaud));
   }
   catchStopSignals();
-  std::printf("listening on %s\n", listener->address().c_str());
+  for (const auto& transport : transports) std::printf("%s\n", transport->announcement().c_str());
   std::fflush(stdout);
-
-  while (!stopRequested) {
-    TcpListener::Accepted next = listener->accept(kAcceptSliceMs);
-    if (next.status == TcpListener::Status::Timeout ||
-        next.status == TcpListener::Status::Interrupted)
-      continue;
-    if (next.status == TcpListener::Status::Failed) {
-      std::fprintf(stderr, "lumora-hotsync serve: accept failed: %s\n", next.error.c_str());
-      continue;
-    }
-    next.stream->stopWhen(&stopRequested);
-    if (serialNet) {
-      // No line speed over TCP: the agreed one is only announced.
-      SerialOutcome got = serveSerial(*next.stream, nullptr, next.stream->peer(), maxBaud,
-                                      link::kDlpTimeoutMs, options);
-      if (once && (got == SerialOutcome::Ran || got == SerialOutcome::Failed))
-        return got == SerialOutcome::Ran ? 0 : 1;
-      continue;
-    }
-    bool wasHotSync = false;
-    bool ran = serveConnection(*next.stream, options, wasHotSync);
-    if (once && wasHotSync) return ran ? 0 : 1;
-  }
-  std::printf("stopped\n");
-  return once ? 1 : 0;
+  return serveTransports(transports, options, once, &stopRequested);
 }
 
 }  // namespace lumora::host

@@ -249,9 +249,12 @@ Connection connectTcp(const HostPort& to, int timeoutMs) {
 }
 
 std::unique_ptr<TcpListener> TcpListener::open(const HostPort& at, std::string& error) {
-  AddrInfoList list = resolve(at, true, error);
-  if (!list) return nullptr;
   std::string wanted = at.host + ":" + std::to_string(at.port);
+  AddrInfoList list = resolve(at, true, error);
+  if (!list) {
+    error = "cannot listen on " + wanted + ": " + error;
+    return nullptr;
+  }
   for (addrinfo* a = list.get(); a; a = a->ai_next) {
     Fd fd(::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol));
     if (fd.get() < 0) {

@@ -74,7 +74,7 @@ class TcpListener {
   };
 
   // Binds exactly the address asked for (SO_REUSEADDR); port 0 picks a free port. Null
-  // with error set on failure.
+  // with error set on failure, naming the address.
   static std::unique_ptr<TcpListener> open(const HostPort& at, std::string& error);
   ~TcpListener();
   TcpListener(const TcpListener&) = delete;
@@ -85,6 +85,8 @@ class TcpListener {
   // The address and port actually bound, "127.0.0.1:14238".
   const std::string& address() const { return address_; }
   uint16_t port() const { return port_; }
+  // For a wait on several at once: readable when a connection is waiting.
+  int fd() const { return fd_; }
 
  private:
   TcpListener(int fd, std::string address, uint16_t port)

@@ -293,7 +293,7 @@ class SerialLineTransport final : public Transport {
     link::StreamRead got = port_->read(buffer, sizeof buffer, 0);
     if (got.status == link::StreamStatus::Closed || got.status == link::StreamStatus::Failed) {
       if (stopRequested) return HotSyncOutcome::None;
-      if (firstAt_ >= 0) noiseLine("the line closed after ");
+      if (firstAt_ >= 0) noiseLine(", then the line closed");
       lineGone();
       return HotSyncOutcome::None;
     }
@@ -308,7 +308,7 @@ class SerialLineTransport final : public Transport {
       noiseLine("");
       restart();
     } else if (firstAt_ >= 0 && steadyMs() - firstAt_ >= timeoutMs_) {
-      noiseLine("within " + std::to_string(timeoutMs_ / 1000) + " s: ");
+      noiseLine(", and no HotSync within " + std::to_string(timeoutMs_ / 1000) + " s");
       restart();
     }
     return HotSyncOutcome::None;
@@ -331,11 +331,11 @@ class SerialLineTransport final : public Transport {
     return outcomeOf(got);
   }
 
-  void noiseLine(const std::string& how) {
+  void noiseLine(const std::string& then) {
     std::printf(
-        "closed the connection from %s: %s%zu bytes that start neither a serial nor a "
-        "NetSync HotSync\n",
-        device_.c_str(), how.c_str(), recogniser_.skipped() + recogniser_.seen().size());
+        "closed the connection from %s: %zu bytes that start neither a serial nor a "
+        "NetSync HotSync%s\n",
+        device_.c_str(), recogniser_.skipped() + recogniser_.seen().size(), then.c_str());
     std::fflush(stdout);
   }
   // Ready for the next HotSync: nothing of the last one kept.

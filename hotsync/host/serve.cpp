@@ -1,5 +1,6 @@
 // lumora-hotsync serve: waits for network and serial HotSyncs of real handhelds, emulators
 // and lumora-handheld, one at a time.
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <csignal>

@@ -33,6 +33,7 @@ targets=(
   "handheld_dlp_fuzz       fuzz/handheld/corpus_server -"
   "slp_padp_reassembly_fuzz fuzz/hotsync/link/corpus_slp     fuzz/hotsync/link/serial.dict"
   "serial_link_fuzz        fuzz/hotsync/link/corpus_serial_link fuzz/hotsync/link/serial.dict"
+  "usb_connection_info_fuzz fuzz/usb/corpus_connection_info -"
   "framing_recogniser_fuzz fuzz/hotsync/link/corpus_framing    fuzz/hotsync/link/framing.dict"
   "profile_ini_fuzz        fuzz/profile/corpus         fuzz/profile/ini.dict"
   "reg_file_fuzz           fuzz/fonts/corpus/reg_file  fuzz/fonts/reg_file.dict"

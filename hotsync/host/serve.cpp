@@ -1,5 +1,5 @@
-// lumora-hotsync serve: waits for network and serial HotSyncs of real handhelds, emulators
-// and lumora-handheld, one at a time.
+// lumora-hotsync serve: waits for network, serial and USB HotSyncs of real handhelds,
+// emulators and lumora-handheld, one at a time.
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -18,8 +18,10 @@
 #include "hotsync/host/link_session.h"
 #include "hotsync/host/options.h"
 #include "hotsync/host/serial_port.h"
+#include "hotsync/host/serve.h"
 #include "hotsync/host/tcp_stream.h"
 #include "hotsync/host/transport.h"
+#include "hotsync/host/usb_transport.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/framing.h"
 #include "hotsync/link/netsync_link.h"
@@ -33,6 +35,7 @@ constexpr const char* kUsage =
     "usage: lumora-hotsync serve [--listen ADDR:PORT]... [--serial DEVICE]...\n"
     "                            [--serial-listen [ADDR:PORT]] [--baud N] [--once]\n"
     "                            [--user NAME] [--sync-type N]\n"
+    "       lumora-hotsync serve --usb [VID:PID] [--once] [--user NAME] [--sync-type N]\n"
     "\n"
     "Waits for HotSyncs on every transport given at once (network, serial lines, serial over\n"
     "TCP) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
@@ -58,6 +61,11 @@ constexpr const char* kUsage =
     "  --serial-listen [ADDR:PORT]\n"
     "                      serial HotSyncs carried over TCP, as an emulator sends its\n"
     "                      redirected serial port (default 127.0.0.1:6416)\n"
+    "  --usb [VID:PID]     USB HotSyncs through libusb (Linux): waits for a known USB\n"
+    "                      handheld ('waiting for a USB handheld'), or for the device\n"
+    "                      VID:PID (hex, as lsusb shows it) even if it is not a known one;\n"
+    "                      a device that cannot be opened gets a line naming the udev rules\n"
+    "                      file to install (see README, USB)\n"
     "  --once              end after the first HotSync\n"
     "\n"
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
@@ -72,6 +80,9 @@ constexpr const char* kUsage =
 
 constexpr const char* kDefaultListen = "127.0.0.1:14238";
 constexpr const char* kDefaultSerialListen = "127.0.0.1:6416";
+// What a bare --usb stands for: every known device.
+constexpr const char* kAnyKnownUsb = "known";
+constexpr int kUsbLookMs = 500;
 constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
 constexpr int kReopenMs = 1000;
@@ -358,26 +369,82 @@ class SerialLineTransport final : public Transport {
   int64_t firstAt_ = -1;  // when the first byte of a possible HotSync came
 };
 
-// Rewrites a bare "--serial-listen" (last, or followed by another option) to carry the
-// default address, so that the option parser sees a value.
+// Rewrites a bare "--serial-listen" or "--usb" (last, or followed by another option) to
+// carry its default, so that the option parser sees a value.
 std::vector<char*> withSerialListenDefault(int argc, char** argv) {
   static std::string fallback = kDefaultSerialListen;
+  static std::string anyUsb = kAnyKnownUsb;
   std::vector<char*> out(argv, argv + argc);
   for (size_t i = 0; i < out.size(); ++i) {
-    if (std::string(out[i]) != "--serial-listen") continue;
+    const std::string option = out[i];
+    if (option != "--serial-listen" && option != "--usb") continue;
     if (i + 1 == out.size() || out[i + 1][0] == '-')
-      out.insert(out.begin() + static_cast<std::ptrdiff_t>(i) + 1, fallback.data());
+      out.insert(out.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                 option == "--usb" ? anyUsb.data() : fallback.data());
   }
   return out;
 }
 
+// One USB handheld, opened: the framing its table entry names, over its bulk endpoints.
+// True when it was a HotSync (ran or failed), false when the device never started one.
+bool serveUsbDevice(UsbArrival& device, const LinkSessionOptions& options, bool& ran) {
+  ran = false;
+  const link::UsbFraming framing = device.known ? device.known->framing : link::UsbFraming::NetSync;
+  if (framing == link::UsbFraming::Slp) {
+    SerialOutcome got = serveSerial(*device.stream, nullptr, device.label, kDefaultMaxBaud,
+                                    options.timeoutMs, options);
+    ran = got == SerialOutcome::Ran;
+    return got == SerialOutcome::Ran || got == SerialOutcome::Failed;
+  }
+  link::NetSyncLink wire(*device.stream, link::LinkRole::Desktop, steadyMs);
+  if (auto hello = link::desktopHandshake(wire, options.timeoutMs); !hello) {
+    std::printf("closed the connection from %s: %s\n", device.label.c_str(), hello.error.c_str());
+    std::fflush(stdout);
+    return false;
+  }
+  ran = runReportedSession(wire, options, device.label).ran;
+  return true;
+}
+
 }  // namespace
+
+int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
+             const LinkSessionOptions& options) {
+  UsbTransport usb(bus, only);
+  catchStopSignals();
+  std::printf("waiting for a USB handheld%s\n",
+              only ? (" " + link::formatUsbId(*only)).c_str() : "");
+  std::fflush(stdout);
+  while (!stopRequested) {
+    UsbArrival device = usb.next();
+    switch (device.kind) {
+      case UsbArrival::Kind::None:
+        bus.pause(kUsbLookMs);
+        continue;
+      case UsbArrival::Kind::BusFailed:
+        std::fprintf(stderr, "lumora-hotsync serve: %s\n", device.line.c_str());
+        return 1;
+      case UsbArrival::Kind::Refused:
+        std::printf("%s\n", device.line.c_str());
+        std::fflush(stdout);
+        continue;
+      case UsbArrival::Kind::HotSync:
+        break;
+    }
+    bool ran = false;
+    bool wasHotSync = serveUsbDevice(device, options, ran);
+    if (once && wasHotSync) return ran ? 0 : 1;
+  }
+  std::printf("stopped\n");
+  return once ? 1 : 0;
+}
 
 int runServe(int argc, char** argv) {
   std::vector<char*> args = withSerialListenDefault(argc, argv);
   ParsedOptions opts = parseOptions(
       static_cast<int>(args.size()), args.data(),
-      {"--listen", "--user", "--sync-type", "--serial", "--serial-listen", "--baud"}, {"--once"});
+      {"--listen", "--user", "--sync-type", "--serial", "--serial-listen", "--baud", "--usb"},
+      {"--once"});
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -421,6 +488,33 @@ int runServe(int argc, char** argv) {
       return 2;
     }
     maxBaud = *baud;
+  }
+  if (auto text = opts.value("--usb")) {
+    // USB runs alone for now.
+    for (const char* other : {"--listen", "--serial-listen", "--serial"}) {
+      if (opts.value(other)) {
+        std::fprintf(stderr, "lumora-hotsync serve: --usb cannot be combined with %s\n", other);
+        return 2;
+      }
+    }
+    std::optional<link::UsbId> only;
+    if (*text != kAnyKnownUsb) {
+      only = link::parseUsbId(*text);
+      if (!only) {
+        std::fprintf(stderr,
+                     "lumora-hotsync serve: --usb takes a device as VID:PID in hex (0830:0060), "
+                     "not '%s'\n",
+                     text->c_str());
+        return 2;
+      }
+    }
+    std::string error;
+    std::unique_ptr<UsbBus> bus = openLibusb(error);
+    if (!bus) {
+      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+      return 1;
+    }
+    return serveUsb(*bus, only, once, options);
   }
   // Every transport asked for, in this order; the network one alone when none is.
   struct Wanted {

@@ -1,0 +1,340 @@
+// The USB code path of `serve` over the scripted bus: how the HotSync endpoints are found,
+// whole HotSyncs against the simulated handheld compared with the in-process `sync`, a
+// recorded device's handshake, and devices that refuse, answer nonsense or stay silent.
+#include "hotsync/host/usb_transport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
+#include "hotsync/host/serve.h"
+#include "hotsync/link/netsync_link.h"
+#include "tests/hotsync/link/hex.h"
+#include "tests/support/temp_dir.h"
+#include "tests/usb/scripted_usb.h"
+
+namespace lumora::host {
+namespace {
+
+namespace fs = std::filesystem;
+using link::test::hex;
+using test::ScriptedUsbBus;
+using test::ScriptedUsbDevice;
+using test::UsbPeer;
+
+const UsbDeviceInfo kTungsten{{0x0830, 0x0060}, 1, 5};
+const UsbDeviceInfo kVisor{{0x082d, 0x0100}, 1, 6};
+const UsbDeviceInfo kM100{{0x0830, 0x0080}, 2, 3};
+const UsbDeviceInfo kClie{{0x054c, 0x0038}, 2, 4};
+
+const char* const kExtOnEndpoint3 = "01 00 0000  63 6e 79 73 03 00 0000";
+const char* const kShortOnEndpoint4 = "0100 02 04";
+
+TEST(UsbTransport, HotSyncEndpointsFoundInTheOrderThatWorks) {
+  struct Case {
+    const char* name;
+    UsbDeviceInfo info;
+    std::optional<Bytes> ext, conn;
+    std::vector<UsbBulkEndpoint> bulk;
+    std::optional<UsbEndpointSource> source;  // nullopt: none found
+    link::UsbEndpoints endpoints;
+    std::vector<uint8_t> requests;  // control requests made, in order
+  };
+  const std::vector<UsbBulkEndpoint> bulk64{{0x81, 64}, {0x01, 64}, {0x82, 64}, {0x02, 64}};
+  const std::vector<UsbBulkEndpoint> bulk512{{0x81, 512}, {0x01, 512}};
+  const Case cases[] = {
+      {"extended answer",
+       kTungsten,
+       hex(kExtOnEndpoint3),
+       hex(kShortOnEndpoint4),
+       bulk64,
+       UsbEndpointSource::ExtConnectionInfo,
+       {3, 3},
+       {4}},
+      {"extended stalls",
+       kTungsten,
+       std::nullopt,
+       hex(kShortOnEndpoint4),
+       bulk64,
+       UsbEndpointSource::ConnectionInfo,
+       {4, 4},
+       {4, 3, 1}},
+      {"extended has no ports",
+       kTungsten,
+       hex("00 00 0000"),
+       hex(kShortOnEndpoint4),
+       bulk64,
+       UsbEndpointSource::ConnectionInfo,
+       {4, 4},
+       {4, 3, 1}},
+      {"both stall",
+       kTungsten,
+       std::nullopt,
+       std::nullopt,
+       bulk64,
+       UsbEndpointSource::BulkDescriptors,
+       {1, 1},
+       {4, 3}},
+      {"both nonsense",
+       kTungsten,
+       hex("ff ff"),
+       hex("0100 00 01"),
+       bulk64,
+       UsbEndpointSource::BulkDescriptors,
+       {1, 1},
+       {4, 3}},
+      {"nothing usable", kTungsten, std::nullopt, hex("0000"), bulk512, std::nullopt, {}, {4, 3}},
+      {"m100 asks nothing",
+       kM100,
+       hex(kExtOnEndpoint3),
+       std::nullopt,
+       bulk64,
+       UsbEndpointSource::BulkDescriptors,
+       {1, 1},
+       {}},
+      {"early Clie set-up",
+       kClie,
+       hex(kExtOnEndpoint3),
+       std::nullopt,
+       bulk64,
+       UsbEndpointSource::BulkDescriptors,
+       {1, 1},
+       {0x08, 0x0A}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScriptedUsbBus bus;
+    ScriptedUsbDevice spec;
+    spec.info = c.info;
+    spec.extInfo = c.ext;
+    spec.connInfo = c.conn;
+    spec.bulk = c.bulk;
+    spec.peer = UsbPeer::Silent;
+    auto state = bus.add(spec);
+    std::string error;
+    auto handle = bus.open(c.info, error);
+    ASSERT_TRUE(handle);
+    auto found = findHotSyncEndpoints(*handle, link::findKnownUsbDevice(c.info.id)->setup, error);
+    ASSERT_EQ(found.has_value(), c.source.has_value()) << error;
+    if (found) {
+      EXPECT_EQ(found->source, *c.source);
+      EXPECT_EQ(found->endpoints, c.endpoints);
+    } else {
+      EXPECT_NE(error.find("GetExtConnectionInfo: refused (stall)"), std::string::npos) << error;
+      EXPECT_NE(error.find("no bulk endpoints of 64 bytes"), std::string::npos) << error;
+    }
+    EXPECT_EQ(state->controlRequests, c.requests);
+  }
+}
+
+// The bytes of a recorded USB HotSync, the device's side played by the scripted device:
+// the desktop's handshake must be the recorded one.
+TEST(UsbTransport, RecordedDeviceGetsTheRecordedHandshake) {
+  const std::string path =
+      std::string(LUMORA_TESTDATA_DIR) + "/hotsync-sessions/read-db-test.usb.json";
+  auto events = link::parseEventList(test::readText(path));
+  ASSERT_TRUE(events) << path;
+  ScriptedUsbBus bus;
+  ScriptedUsbDevice spec;
+  spec.info = kTungsten;
+  spec.extInfo = hex("01 00 0000  63 6e 79 73 02 00 0000");
+  spec.peer = UsbPeer::Recorded;
+  spec.recording = *events;
+  auto state = bus.add(spec);
+  UsbTransport usb(bus, std::nullopt);
+  UsbArrival device = usb.next();
+  ASSERT_EQ(device.kind, UsbArrival::Kind::HotSync) << device.line;
+  EXPECT_EQ(device.label, "USB 0830:0060 (Tungsten series, Zire 71)");
+  link::NetSyncLink wire(*device.stream, link::LinkRole::Desktop);
+  auto shook = link::desktopHandshake(wire, 5000);
+  ASSERT_TRUE(shook) << shook.error;
+  // The desktop wrote packets 2 and 4, the first two writes of the recording.
+  size_t writes = 0, through = 0;
+  while (through < events->size() && writes < 2) writes += !(*events)[through++].fromHandheld;
+  EXPECT_EQ(state->desktopWrote, test::recordedDesktopBytes(*events, through));
+}
+
+// A sample handheld and sync folder, the conduit registered, for one side of a comparison.
+struct Side {
+  Side(const std::string& root) : root(root) {
+    fs::create_directories(root + "/windows");
+    fs::copy(std::string(LUMORA_SOURCE_DIR) + "/samples/handheld", root + "/handheld");
+    fs::copy(std::string(LUMORA_SOURCE_DIR) + "/samples/sync", root + "/sync");
+    test::writeText(root + "/windows/Lumdex.ini", "[Lumdex]\r\nSyncDir=" + root + "/sync\r\n");
+    EXPECT_EQ(host("register"), 0);
+  }
+  int host(const std::string& args) const {
+    std::string command = "LUMORA_WINDOWS_DIR='" + root + "/windows' '" + LUMORA_HOTSYNC_EXE +
+                          "' " + args + " >'" + root + "/out.txt' 2>&1";
+    return std::system(command.c_str());
+  }
+  // The log's entries without the time each was written.
+  std::string logEntries() const {
+    std::stringstream in(test::readText(root + "/windows/HotSync/Tester/HotSync.log"));
+    std::string out;
+    for (std::string line; std::getline(in, line);)
+      out += std::regex_replace(line, std::regex("^[0-9-]+ [0-9:]+  "), "") + "\n";
+    return out;
+  }
+  std::string root;
+};
+
+std::map<std::string, Bytes> folder(const std::string& dir) {
+  std::map<std::string, Bytes> out;
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.path().filename() != ".handheld.ini")
+      out[entry.path().filename().string()] = test::readFile(entry.path().string());
+  return out;
+}
+
+TEST(UsbServe, HotSyncsEqualTheInProcessSync) {
+  struct Case {
+    const char* name;
+    UsbDeviceInfo info;
+    UsbPeer peer;
+    uint32_t syncType;
+  };
+  const Case cases[] = {
+      {"NetSync framing, type 0", kTungsten, UsbPeer::NetSyncHandheld, 0},
+      {"NetSync framing, type 3", kTungsten, UsbPeer::NetSyncHandheld, 3},
+      {"serial framing (Visor), type 0", kVisor, UsbPeer::SlpHandheld, 0},
+      {"serial framing (Visor), type 3", kVisor, UsbPeer::SlpHandheld, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir temp;
+    test::ScopedEnv time("LUMORA_HANDHELD_TIME", "1700000000");
+    test::ScopedEnv drive("LUMORA_DRIVE_C", temp.file("c"));
+    Side usb(temp.file("usb")), local(temp.file("local"));
+
+    ScriptedUsbBus bus;
+    ScriptedUsbDevice spec;
+    spec.info = c.info;
+    spec.extInfo = hex("01 00 0000  63 6e 79 73 02 00 0000");
+    spec.peer = c.peer;
+    spec.folder = usb.root + "/handheld";
+    spec.user.name = "Tester";
+    auto state = bus.add(spec);
+    LinkSessionOptions options;
+    options.syncType = c.syncType;
+    options.timeoutMs = 10000;
+    int status = 0;
+    std::string out;
+    {
+      test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
+      testing::internal::CaptureStdout();
+      status = serveUsb(bus, std::nullopt, /*once=*/true, options);
+      out = testing::internal::GetCapturedStdout();
+    }
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out.rfind("waiting for a USB handheld\n", 0), 0u) << out;
+    EXPECT_NE(out.find("HotSync from " + usbLabel(c.info.id) + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
+    EXPECT_TRUE(state->ended) << state->peerError;
+    EXPECT_NE(state->syncLog.find("Lumora HotSync of Tester"), std::string::npos);
+
+    ASSERT_EQ(local.host("sync --handheld '" + local.root + "/handheld' --user Tester " +
+                         "--sync-type " + std::to_string(c.syncType)),
+              0);
+    EXPECT_EQ(folder(usb.root + "/handheld"), folder(local.root + "/handheld"));
+    EXPECT_EQ(folder(usb.root + "/sync"), folder(local.root + "/sync"));
+    EXPECT_EQ(usb.logEntries(), local.logEntries());
+  }
+}
+
+// Devices that cannot sync each get a line; serve goes on and the next device syncs.
+TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
+  struct Case {
+    const char* name;
+    ScriptedUsbDevice bad;
+    const char* line;
+  };
+  ScriptedUsbDevice denied;
+  denied.info = kTungsten;
+  denied.openError = "Access denied (insufficient permissions)";
+  ScriptedUsbDevice garbage;
+  garbage.info = kTungsten;
+  garbage.extInfo = hex("ff");
+  garbage.connInfo = hex("0300 02 02 02 02");
+  garbage.bulk = {{0x81, 512}, {0x01, 512}};
+  garbage.peer = UsbPeer::Silent;
+  ScriptedUsbDevice stalls;
+  stalls.info = kTungsten;
+  stalls.bulk = garbage.bulk;
+  stalls.peer = UsbPeer::Silent;
+  ScriptedUsbDevice silent;
+  silent.info = kTungsten;
+  silent.peer = UsbPeer::Silent;
+  ScriptedUsbDevice silentVisor;
+  silentVisor.info = kVisor;
+  silentVisor.peer = UsbPeer::Silent;
+  const Case cases[] = {
+      {"no permission", denied,
+       "cannot open USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: Access denied "
+       "(insufficient permissions); install the udev rules 60-lumora-handheld.rules (see "
+       "README, USB) and press HotSync again\n"},
+      {"nonsense answers", garbage,
+       "no HotSync endpoints on USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: "
+       "GetExtConnectionInfo: an answer of 1 bytes, 4 to 20 expected; GetConnectionInfo: the "
+       "device announces 3 ports, at most 2 exist; no bulk endpoints of 64 bytes in both "
+       "directions\n"},
+      {"stalls", stalls,
+       "no HotSync endpoints on USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: "
+       "GetExtConnectionInfo: refused (stall); GetConnectionInfo: refused (stall); no bulk "
+       "endpoints of 64 bytes in both directions\n"},
+      {"never sends", silent,
+       "closed the connection from USB 0830:0060 (Tungsten series, Zire 71): NetSync "
+       "handshake: waiting for"},
+      {"Visor never sends", silentVisor,
+       "closed the connection from USB 082d:0100 (Visor, Treo 300): no serial HotSync wakeup"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempDir temp;
+    Side usb(temp.file("usb"));
+    ScriptedUsbBus bus;
+    auto bad = bus.add(c.bad);
+    ScriptedUsbDevice good;
+    good.info = {{0x0830, 0x0061}, 1, 7};
+    good.folder = usb.root + "/handheld";
+    good.user.name = "Tester";
+    auto next = bus.add(good);
+    LinkSessionOptions options;
+    options.timeoutMs = 300;
+    std::string out;
+    {
+      test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
+      testing::internal::CaptureStdout();
+      serveUsb(bus, std::nullopt, /*once=*/false, options);
+      out = testing::internal::GetCapturedStdout();
+    }
+    EXPECT_NE(out.find(c.line), std::string::npos) << out;
+    EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
+    EXPECT_TRUE(bad->opened);
+    EXPECT_TRUE(next->ended) << next->peerError;
+  }
+}
+
+// --usb VID:PID takes a device missing from the table; a bare --usb leaves it alone.
+TEST(UsbServe, OnlyTheDeviceAskedForOrKnownOnesAreOpened) {
+  ScriptedUsbBus bus;
+  ScriptedUsbDevice hub;
+  hub.info = {{0x1d6b, 0x0002}, 1, 1};
+  hub.peer = UsbPeer::Silent;
+  auto state = bus.add(hub);
+  UsbTransport any(bus, std::nullopt);
+  EXPECT_EQ(any.next().kind, UsbArrival::Kind::None);
+  EXPECT_FALSE(state->opened);
+  UsbTransport only(bus, link::UsbId{0x1d6b, 0x0002});
+  UsbArrival got = only.next();
+  EXPECT_TRUE(state->opened);
+  EXPECT_EQ(got.label, "USB 1d6b:0002 (not a known model)");
+  // Handled once while it stays on the bus.
+  EXPECT_EQ(only.next().kind, UsbArrival::Kind::None);
+}
+
+}  // namespace
+}  // namespace lumora::host

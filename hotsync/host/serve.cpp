@@ -385,12 +385,47 @@ std::vector<char*> withSerialListenDefault(int argc, char** argv) {
   return out;
 }
 
-// One USB handheld, opened: the framing its table entry names, over its bulk endpoints.
-// True when it was a HotSync (ran or failed), false when the device never started one.
+// The framing a device missing from the table speaks, from its first bytes (which go back
+// to the stream for the link); nullopt, with a line, when none starts within timeoutMs.
+std::optional<link::UsbFraming> recogniseUsbFraming(UsbBulkStream& stream, const std::string& peer,
+                                                    int timeoutMs) {
+  link::FramingRecogniser recogniser;
+  const int64_t since = steadyMs();
+  uint8_t buffer[512];
+  while (!stopRequested && !recogniser.decided() && steadyMs() - since < timeoutMs) {
+    int left = static_cast<int>(timeoutMs - (steadyMs() - since));
+    link::StreamRead got = stream.read(buffer, sizeof buffer, std::min(left, kAcceptSliceMs));
+    if (got.status == link::StreamStatus::Ok) recogniser.feed(ByteView(buffer, got.count));
+    if (got.status == link::StreamStatus::Closed || got.status == link::StreamStatus::Failed) break;
+  }
+  if (recogniser.framing() == link::Framing::Slp ||
+      recogniser.framing() == link::Framing::NetSync) {
+    stream.unread(recogniser.seen());
+    return recogniser.framing() == link::Framing::Slp ? link::UsbFraming::Slp
+                                                      : link::UsbFraming::NetSync;
+  }
+  if (!stopRequested) {
+    std::printf(
+        "closed the connection from %s: %zu bytes that start neither a serial nor a "
+        "NetSync HotSync within %d s\n",
+        peer.c_str(), recogniser.skipped() + recogniser.seen().size(), timeoutMs / 1000);
+    std::fflush(stdout);
+  }
+  return std::nullopt;
+}
+
+// One USB handheld, opened: the framing its table entry names (a device given by id only:
+// the one its first bytes show), over its bulk endpoints. True when it was a HotSync (ran
+// or failed), false when the device never started one.
 bool serveUsbDevice(UsbArrival& device, const LinkSessionOptions& options, bool& ran) {
   ran = false;
-  const link::UsbFraming framing = device.known ? device.known->framing : link::UsbFraming::NetSync;
-  if (framing == link::UsbFraming::Slp) {
+  std::optional<link::UsbFraming> framing;
+  if (device.known)
+    framing = device.known->framing;
+  else
+    framing = recogniseUsbFraming(*device.stream, device.label, options.timeoutMs);
+  if (!framing) return false;
+  if (*framing == link::UsbFraming::Slp) {
     SerialOutcome got = serveSerial(*device.stream, nullptr, device.label, kDefaultMaxBaud,
                                     options.timeoutMs, options);
     ran = got == SerialOutcome::Ran;

@@ -196,12 +196,16 @@ TEST(UsbServe, HotSyncsEqualTheInProcessSync) {
     UsbDeviceInfo info;
     UsbPeer peer;
     uint32_t syncType;
+    bool byId = false;  // --usb VID:PID: the framing from the first bytes
   };
+  const UsbDeviceInfo unknown{{0x1234, 0x5678}, 3, 2};
   const Case cases[] = {
       {"NetSync framing, type 0", kTungsten, UsbPeer::NetSyncHandheld, 0},
       {"NetSync framing, type 3", kTungsten, UsbPeer::NetSyncHandheld, 3},
       {"serial framing (Visor), type 0", kVisor, UsbPeer::SlpHandheld, 0},
       {"serial framing (Visor), type 3", kVisor, UsbPeer::SlpHandheld, 3},
+      {"device by id, NetSync seen", unknown, UsbPeer::NetSyncHandheld, 0, true},
+      {"device by id, serial seen", unknown, UsbPeer::SlpHandheld, 3, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -226,11 +230,12 @@ TEST(UsbServe, HotSyncsEqualTheInProcessSync) {
     {
       test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
       testing::internal::CaptureStdout();
-      status = serveUsb(bus, std::nullopt, /*once=*/true, options);
+      status =
+          serveUsb(bus, c.byId ? std::optional(c.info.id) : std::nullopt, /*once=*/true, options);
       out = testing::internal::GetCapturedStdout();
     }
     EXPECT_EQ(status, 0) << out;
-    EXPECT_EQ(out.rfind("waiting for a USB handheld\n", 0), 0u) << out;
+    EXPECT_EQ(out.rfind("waiting for a USB handheld", 0), 0u) << out;
     EXPECT_NE(out.find("HotSync from " + usbLabel(c.info.id) + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
     EXPECT_TRUE(state->ended) << state->peerError;

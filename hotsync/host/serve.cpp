@@ -466,6 +466,7 @@ int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
       case UsbArrival::Kind::HotSync:
         break;
     }
+    device.stream->stopWhen(&stopRequested);
     bool ran = false;
     bool wasHotSync = serveUsbDevice(device, options, ran);
     if (once && wasHotSync) return ran ? 0 : 1;

@@ -9,6 +9,7 @@ namespace {
 constexpr size_t kFallbackPacket = 64;
 // A bulk read asks for this many packets at once; fewer arrive when the device has fewer.
 constexpr size_t kPacketsPerRead = 64;
+constexpr int kStopSliceMs = 500;
 constexpr uint8_t kStandardDeviceIn = 0x80;
 constexpr uint8_t kStandardInterfaceIn = 0x81;
 constexpr uint8_t kGetConfiguration = 0x08;
@@ -59,7 +60,15 @@ link::StreamRead UsbBulkStream::read(uint8_t* buffer, size_t capacity, int timeo
   if (capacity == 0) return {link::StreamStatus::Ok, 0};
   if (pendingAt_ == pending_.size()) {
     if (gone_) return {link::StreamStatus::Failed, 0};
-    UsbTransfer got = handle_->bulkIn(endpoints_.in, chunk_.data(), chunk_.size(), timeoutMs);
+    // In slices, so that a stop request is noticed during a long wait.
+    UsbTransfer got;
+    for (int left = timeoutMs;;) {
+      if (stop_ && *stop_) return {link::StreamStatus::Failed, 0};
+      const int slice = stop_ ? std::min(left, kStopSliceMs) : left;
+      got = handle_->bulkIn(endpoints_.in, chunk_.data(), chunk_.size(), slice);
+      left -= slice;
+      if (got.status != UsbStatus::Timeout || left <= 0) break;
+    }
     if (got.status == UsbStatus::Timeout) return {link::StreamStatus::Timeout, 0};
     if (got.status != UsbStatus::Ok) {
       gone_ = true;
@@ -182,8 +191,9 @@ UsbArrival UsbTransport::openDevice(const UsbDeviceInfo& device) {
   std::string error;
   std::unique_ptr<UsbHandle> handle = bus_.open(device, error);
   if (!handle) {
-    out.line = "cannot open " + where + ": " + error + "; install the udev rules " +
-               link::kUdevRulesName + " (see README, USB) and press HotSync again";
+    out.line = "cannot open " + where + ": " + error + "; copy the udev rules packaging/udev/" +
+               link::kUdevRulesName +
+               " to /etc/udev/rules.d/ (see README, USB HotSync) and press HotSync again";
     return out;
   }
   if (!handle->detachKernelDriver(error)) {

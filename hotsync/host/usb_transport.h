@@ -5,6 +5,7 @@
 // again until it comes back.
 #pragma once
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class UsbBulkStream final : public link::ByteStream {
   bool write(ByteView bytes) override;
   // Puts bytes back in front of what the device sends next.
   void unread(ByteView bytes);
+  // A read gives up (Failed) soon after *flag becomes non-zero (Ctrl-C).
+  void stopWhen(const volatile std::sig_atomic_t* flag) { stop_ = flag; }
 
  private:
   std::unique_ptr<UsbHandle> handle_;
@@ -36,6 +39,7 @@ class UsbBulkStream final : public link::ByteStream {
   Bytes pending_;  // read but not yet handed out
   size_t pendingAt_ = 0;
   bool gone_ = false;
+  const volatile std::sig_atomic_t* stop_ = nullptr;
 };
 
 // Where the endpoints came from, for tests and messages.

@@ -279,8 +279,9 @@ TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
   const Case cases[] = {
       {"no permission", denied,
        "cannot open USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: Access denied "
-       "(insufficient permissions); install the udev rules 60-lumora-handheld.rules (see "
-       "README, USB) and press HotSync again\n"},
+       "(insufficient permissions); copy the udev rules "
+       "packaging/udev/60-lumora-handheld.rules to /etc/udev/rules.d/ (see README, USB "
+       "HotSync) and press HotSync again\n"},
       {"nonsense answers", garbage,
        "no HotSync endpoints on USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: "
        "GetExtConnectionInfo: an answer of 1 bytes, 4 to 20 expected; GetConnectionInfo: the "
@@ -321,6 +322,28 @@ TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
     EXPECT_TRUE(bad->opened);
     EXPECT_TRUE(next->ended) << next->peerError;
   }
+}
+
+// A device given by id whose first bytes start neither framing gets a line, not a HotSync.
+TEST(UsbServe, NoiseFromADeviceGivenByIdGetsALine) {
+  ScriptedUsbBus bus;
+  ScriptedUsbDevice noisy;
+  noisy.info = {{0x1234, 0x5678}, 3, 2};
+  noisy.extInfo = hex("01 00 0000  63 6e 79 73 02 00 0000");
+  noisy.peer = UsbPeer::Recorded;
+  noisy.recording = {{true, Bytes(40, 0x55)}};
+  bus.add(noisy);
+  LinkSessionOptions options;
+  options.timeoutMs = 300;
+  testing::internal::CaptureStdout();
+  int status = serveUsb(bus, noisy.info.id, /*once=*/true, options);
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(status, 1) << out;
+  EXPECT_NE(out.find("closed the connection from USB 1234:5678 (not a known model): 40 bytes "
+                     "that start neither a serial nor a NetSync HotSync"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("HotSync from"), std::string::npos) << out;
 }
 
 // --usb VID:PID takes a device missing from the table; a bare --usb leaves it alone.

@@ -86,13 +86,13 @@ class DeviceOnLink final : public Device {
 class DeviceOnUsb final : public Device {
  public:
   DeviceOnUsb(const std::string& folder, int dropAfter) {
-    test::ScriptedUsbDevice spec;
-    spec.info = {{0x0830, 0x0060}, 1, 9};
-    spec.connInfo = Bytes{1, 0, 2, 2};
-    spec.folder = folder;
-    spec.clock = [] { return kHandheldTime; };
-    spec.goneAfterRequest = dropAfter;
-    state_ = bus_.add(spec);
+    test::ScriptedUsbDevice script;
+    script.info = {{0x0830, 0x0060}, 1, 9};
+    script.connInfo = Bytes{1, 0, 2, 2};
+    script.folder = folder;
+    script.clock = [] { return kHandheldTime; };
+    script.goneAfterRequest = dropAfter;
+    state_ = bus_.add(script);
   }
 
   static int32_t exchange(void* context, const uint8_t* request, uint32_t size,

@@ -48,7 +48,7 @@ void answerRequests(ScriptedUsbState& state, link::MessageLink& wire, link::DlpS
     }
     int n = ++state.requests;
     Bytes answer = server.answer(request.message);
-    if (n == state.spec.goneAfterRequest) {
+    if (n == state.script.goneAfterRequest) {
       state.vanish();
       return;
     }
@@ -62,11 +62,11 @@ void answerRequests(ScriptedUsbState& state, link::MessageLink& wire, link::DlpS
 void runHandheld(ScriptedUsbState& state) {
   auto quiet = [](const std::string&) {};
   hotsync::HandheldStore store(
-      state.spec.folder, quiet,
-      state.spec.clock ? state.spec.clock : hotsync::clockFromEnvironment(quiet));
-  link::DlpServer server(store, state.spec.user);
+      state.script.folder, quiet,
+      state.script.clock ? state.script.clock : hotsync::clockFromEnvironment(quiet));
+  link::DlpServer server(store, state.script.user);
   PeerStream stream(state);
-  if (state.spec.peer == UsbPeer::NetSyncHandheld) {
+  if (state.script.peer == UsbPeer::NetSyncHandheld) {
     link::NetSyncLink wire(stream, link::LinkRole::Handheld, steadyMs);
     if (auto shook = link::handheldHandshake(wire, kPeerTimeoutMs); !shook)
       state.peerError = shook.error;
@@ -88,7 +88,7 @@ void runHandheld(ScriptedUsbState& state) {
 // Sends the handheld's events, each once the desktop has written all it wrote before it.
 void runRecorded(ScriptedUsbState& state) {
   size_t owed = 0;  // bytes the desktop must still write before the next handheld event
-  for (const auto& event : state.spec.recording) {
+  for (const auto& event : state.script.recording) {
     if (!event.fromHandheld) {
       owed += event.data.size();
       continue;
@@ -117,9 +117,9 @@ class ScriptedHandle final : public host::UsbHandle {
   bool detachKernelDriver(std::string&) override { return true; }
   bool claimInterface(std::string&) override {
     ScriptedUsbState& s = *state_;
-    if (s.spec.peer == UsbPeer::NetSyncHandheld || s.spec.peer == UsbPeer::SlpHandheld)
+    if (s.script.peer == UsbPeer::NetSyncHandheld || s.script.peer == UsbPeer::SlpHandheld)
       s.peer = std::thread([&s] { runHandheld(s); });
-    else if (s.spec.peer == UsbPeer::Recorded)
+    else if (s.script.peer == UsbPeer::Recorded)
       s.peer = std::thread([&s] { runRecorded(s); });
     return true;
   }
@@ -130,9 +130,9 @@ class ScriptedHandle final : public host::UsbHandle {
     state_->controlRequests.push_back(request);
     std::optional<Bytes> answer;
     if (requestType == link::kUsbVendorIn && request == link::kUsbGetExtConnectionInfo)
-      answer = state_->spec.extInfo;
+      answer = state_->script.extInfo;
     else if (requestType == link::kUsbVendorIn && request == link::kUsbGetConnectionInfo)
-      answer = state_->spec.connInfo;
+      answer = state_->script.connInfo;
     else if (requestType == link::kUsbVendorIn && request == link::kUsbGetNumBytesAvailable)
       answer = Bytes{0, 1};
     else if (requestType & 0x80)
@@ -146,7 +146,7 @@ class ScriptedHandle final : public host::UsbHandle {
   host::UsbTransfer bulkIn(uint8_t endpoint, uint8_t* data, size_t capacity,
                            int timeoutMs) override {
     if (state_->gone) return {host::UsbStatus::Gone, 0, "no device"};
-    if ((endpoint & 0x0F) != state_->spec.hotsyncIn)
+    if ((endpoint & 0x0F) != state_->script.hotsyncIn)
       return {host::UsbStatus::Timeout, 0, "nothing on this endpoint"};
     link::StreamRead got = state_->toDesktop.pop(data, capacity, timeoutMs);
     if (got.status == link::StreamStatus::Ok) return {host::UsbStatus::Ok, got.count, {}};
@@ -156,13 +156,13 @@ class ScriptedHandle final : public host::UsbHandle {
 
   host::UsbTransfer bulkOut(uint8_t endpoint, ByteView data, int) override {
     if (state_->gone) return {host::UsbStatus::Gone, 0, "no device"};
-    if ((endpoint & 0x0F) != state_->spec.hotsyncOut)
+    if ((endpoint & 0x0F) != state_->script.hotsyncOut)
       return {host::UsbStatus::Stall, 0, "pipe error"};
     state_->toPeer.push(data);
     return {host::UsbStatus::Ok, data.size(), {}};
   }
 
-  std::vector<host::UsbBulkEndpoint> bulkEndpoints() override { return state_->spec.bulk; }
+  std::vector<host::UsbBulkEndpoint> bulkEndpoints() override { return state_->script.bulk; }
 
  private:
   std::shared_ptr<ScriptedUsbState> state_;
@@ -208,7 +208,7 @@ void ScriptedUsbState::vanish() {
 
 std::shared_ptr<ScriptedUsbState> ScriptedUsbBus::add(ScriptedUsbDevice device) {
   auto state = std::make_shared<ScriptedUsbState>();
-  state->spec = std::move(device);
+  state->script = std::move(device);
   devices_.push_back(state);
   return state;
 }
@@ -220,17 +220,17 @@ std::optional<std::vector<host::UsbDeviceInfo>> ScriptedUsbBus::devices(std::str
   }
   std::vector<host::UsbDeviceInfo> out;
   for (const auto& d : devices_)
-    if (d->onBus) out.push_back(d->spec.info);
+    if (d->onBus) out.push_back(d->script.info);
   return out;
 }
 
 std::unique_ptr<host::UsbHandle> ScriptedUsbBus::open(const host::UsbDeviceInfo& device,
                                                       std::string& error) {
   for (const auto& d : devices_) {
-    if (!(d->spec.info == device) || !d->onBus) continue;
+    if (!(d->script.info == device) || !d->onBus) continue;
     d->opened = true;
-    if (!d->spec.openError.empty()) {
-      error = d->spec.openError;
+    if (!d->script.openError.empty()) {
+      error = d->script.openError;
       d->onBus = false;
       return nullptr;
     }

@@ -63,7 +63,7 @@ class BytePipe {
 
 // What a device saw, for the checks.
 struct ScriptedUsbState {
-  ScriptedUsbDevice spec;
+  ScriptedUsbDevice script;
   std::vector<uint8_t> controlRequests;  // bRequest of each control request, in order
   std::atomic<bool> opened{false}, onBus{true}, gone{false};
   std::atomic<int> requests{0};

@@ -607,7 +607,7 @@ int runServe(int argc, char** argv) {
   catchStopSignals();
   for (const auto& transport : transports) std::printf("%s\n", transport->announcement().c_str());
   std::fflush(stdout);
-  return serveTransports(transports, options, once, &stopRequested);
+  return serveTransports(std::move(transports), options, once, &stopRequested);
 }
 
 }  // namespace lumora::host

@@ -51,13 +51,14 @@ int64_t steadyMs() {
 
 }  // namespace
 
-int serveTransports(const std::vector<std::unique_ptr<Transport>>& transports,
+int serveTransports(std::vector<std::unique_ptr<Transport>> transports,
                     const LinkSessionOptions& options, bool once,
                     const volatile std::sig_atomic_t* stop) {
-  // When each transport is due without its descriptor; -1: not.
-  std::vector<int64_t> dueAt(transports.size(), -1);
   size_t next = 0;  // served ones go to the back of the queue, so no line starves another
   while (!*stop) {
+    if (transports.empty()) return 1;
+    // When each transport is due without its descriptor; -1: not.
+    std::vector<int64_t> dueAt(transports.size(), -1);
     int64_t now = steadyMs();
     int timeout = kSliceMs;
     for (size_t i = 0; i < transports.size(); ++i) {
@@ -72,6 +73,11 @@ int serveTransports(const std::vector<std::unique_ptr<Transport>>& transports,
       if (!ready[i] && (dueAt[i] < 0 || now < dueAt[i])) continue;
       HotSyncOutcome got = transports[i]->step(options);
       if (got == HotSyncOutcome::None) continue;
+      if (got == HotSyncOutcome::Retired) {
+        transports.erase(transports.begin() + static_cast<std::ptrdiff_t>(i));
+        next = 0;
+        break;
+      }
       if (once) return got == HotSyncOutcome::Ran ? 0 : 1;
       next = i + 1;
       break;  // what waited meanwhile is polled afresh

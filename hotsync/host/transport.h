@@ -13,8 +13,9 @@
 namespace lumora::host {
 
 // What a step of a transport came to. None: nothing, or a peer that was no HotSync (a line
-// said why).
-enum class HotSyncOutcome { None, Ran, Failed };
+// said why). Retired: the transport cannot go on (a line said why) and is waited on no
+// more.
+enum class HotSyncOutcome { None, Ran, Failed, Retired };
 
 class Transport {
  public:
@@ -33,9 +34,10 @@ class Transport {
 };
 
 // Waits on every transport at once and steps the ones that are ready, one HotSync at a
-// time, until *stop is set or, with once, the first HotSync has ended. The exit status:
-// with once 0 when it ran and 1 otherwise; else 0. Prints "stopped" when stopped.
-int serveTransports(const std::vector<std::unique_ptr<Transport>>& transports,
+// time, until *stop is set, with once the first HotSync has ended, or every transport has
+// retired. The exit status: with once 0 when it ran and 1 otherwise; 1 when none is left;
+// else 0. Prints "stopped" when stopped.
+int serveTransports(std::vector<std::unique_ptr<Transport>> transports,
                     const LinkSessionOptions& options, bool once,
                     const volatile std::sig_atomic_t* stop);
 

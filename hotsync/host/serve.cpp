@@ -33,17 +33,17 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lumora-hotsync serve [--listen ADDR:PORT]... [--serial DEVICE]...\n"
-    "                            [--serial-listen [ADDR:PORT]] [--baud N] [--once]\n"
-    "                            [--user NAME] [--sync-type N]\n"
-    "       lumora-hotsync serve --usb [VID:PID] [--once] [--user NAME] [--sync-type N]\n"
+    "                            [--serial-listen [ADDR:PORT]] [--usb [VID:PID]]\n"
+    "                            [--baud N] [--once] [--user NAME] [--sync-type N]\n"
     "\n"
     "Waits for HotSyncs on every transport given at once (network, serial lines, serial over\n"
-    "TCP) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
+    "TCP, USB) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
     "installed, the conduit registered for creator LmDx with the user's next action (or sync\n"
     "type N), then the HotSync summary and last sync date written to the handheld. One\n"
     "HotSync at a time: a handheld that starts meanwhile is answered once it ends. Every\n"
     "HotSync log entry is printed as '[ACTIVITY] TEXT' and kept in the user's log. The first\n"
-    "lines of output are one per transport: 'listening on ADDR:PORT' or 'waiting on DEVICE'.\n"
+    "lines of output are one per transport: 'listening on ADDR:PORT', 'waiting on DEVICE' or\n"
+    "'waiting for a USB handheld'.\n"
     "Without a transport option: network HotSyncs on 127.0.0.1:14238.\n"
     "\n"
     "  --listen ADDR:PORT  network HotSyncs (NetSync) here (127.0.0.1:14238 is this machine\n"
@@ -62,14 +62,14 @@ constexpr const char* kUsage =
     "                      serial HotSyncs carried over TCP, as an emulator sends its\n"
     "                      redirected serial port (default 127.0.0.1:6416)\n"
     "  --usb [VID:PID]     USB HotSyncs through libusb (Linux): waits for a known USB\n"
-    "                      handheld ('waiting for a USB handheld'), or for the device\n"
-    "                      VID:PID (hex, as lsusb shows it) even if it is not a known one;\n"
-    "                      a device that cannot be opened gets a line naming the udev rules\n"
-    "                      file to install (see README, USB)\n"
+    "                      handheld, or for the device VID:PID (hex, as lsusb shows it) even\n"
+    "                      if it is not a known one (its first bytes tell its framing); a\n"
+    "                      device that cannot be opened gets a line naming the udev rules\n"
+    "                      file to install (see README, USB HotSync)\n"
     "  --once              end after the first HotSync\n"
     "\n"
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
-    "wakeup), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C or\n"
+    "wakeup; USB: the table's framing), or stalls for 30 s, is closed with a line, and the server goes on. Ctrl-C or\n"
     "SIGTERM ends the server; a HotSync in progress is broken off and put back as after a\n"
     "dropped link.\n"
     "\n"
@@ -82,7 +82,6 @@ constexpr const char* kDefaultListen = "127.0.0.1:14238";
 constexpr const char* kDefaultSerialListen = "127.0.0.1:6416";
 // What a bare --usb stands for: every known device.
 constexpr const char* kAnyKnownUsb = "known";
-constexpr int kUsbLookMs = 500;
 constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
 constexpr int kReopenMs = 1000;
@@ -441,38 +440,58 @@ bool serveUsbDevice(UsbArrival& device, const LinkSessionOptions& options, bool&
   return true;
 }
 
-}  // namespace
+// USB handhelds on a bus: the bus is looked at every so often; a device that comes runs its
+// HotSync in the framing its table entry names, over its bulk endpoints.
+class UsbHandheldTransport final : public Transport {
+ public:
+  UsbHandheldTransport(UsbBus& bus, std::optional<link::UsbId> only)
+      : bus_(bus), only_(only), usb_(bus, only) {}
 
-int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
-             const LinkSessionOptions& options) {
-  UsbTransport usb(bus, only);
-  catchStopSignals();
-  std::printf("waiting for a USB handheld%s\n",
-              only ? (" " + link::formatUsbId(*only)).c_str() : "");
-  std::fflush(stdout);
-  while (!stopRequested) {
-    UsbArrival device = usb.next();
+  std::string announcement() const override {
+    return "waiting for a USB handheld" + (only_ ? " " + link::formatUsbId(*only_) : "");
+  }
+  int waitFd() const override { return -1; }
+  int pollIntervalMs() const override { return bus_.lookIntervalMs(); }
+
+  HotSyncOutcome step(const LinkSessionOptions& options) override {
+    UsbArrival device = usb_.next();
     switch (device.kind) {
       case UsbArrival::Kind::None:
-        bus.pause(kUsbLookMs);
-        continue;
+        return HotSyncOutcome::None;
       case UsbArrival::Kind::BusFailed:
         std::fprintf(stderr, "lumora-hotsync serve: %s\n", device.line.c_str());
-        return 1;
+        return HotSyncOutcome::Retired;
       case UsbArrival::Kind::Refused:
         std::printf("%s\n", device.line.c_str());
         std::fflush(stdout);
-        continue;
+        return HotSyncOutcome::None;
       case UsbArrival::Kind::HotSync:
         break;
     }
     device.stream->stopWhen(&stopRequested);
     bool ran = false;
-    bool wasHotSync = serveUsbDevice(device, options, ran);
-    if (once && wasHotSync) return ran ? 0 : 1;
+    if (!serveUsbDevice(device, options, ran)) return HotSyncOutcome::None;
+    return ran ? HotSyncOutcome::Ran : HotSyncOutcome::Failed;
   }
-  std::printf("stopped\n");
-  return once ? 1 : 0;
+
+ private:
+  UsbBus& bus_;
+  std::optional<link::UsbId> only_;
+  UsbTransport usb_;
+};
+
+}  // namespace
+
+std::unique_ptr<Transport> makeUsbTransport(UsbBus& bus, std::optional<link::UsbId> only) {
+  return std::make_unique<UsbHandheldTransport>(bus, only);
+}
+
+int serveOn(std::vector<std::unique_ptr<Transport>> transports, const LinkSessionOptions& options,
+            bool once) {
+  catchStopSignals();
+  for (const auto& transport : transports) std::printf("%s\n", transport->announcement().c_str());
+  std::fflush(stdout);
+  return serveTransports(std::move(transports), options, once, &stopRequested);
 }
 
 int runServe(int argc, char** argv) {
@@ -525,32 +544,25 @@ int runServe(int argc, char** argv) {
     }
     maxBaud = *baud;
   }
-  if (auto text = opts.value("--usb")) {
-    // USB runs alone for now.
-    for (const char* other : {"--listen", "--serial-listen", "--serial"}) {
-      if (opts.value(other)) {
-        std::fprintf(stderr, "lumora-hotsync serve: --usb cannot be combined with %s\n", other);
-        return 2;
-      }
+  // --usb: every known handheld, or the one device asked for.
+  bool usbWanted = false;
+  std::optional<link::UsbId> usbOnly;
+  if (auto it = opts.values.find("--usb"); it != opts.values.end()) {
+    if (it->second.size() > 1) {
+      std::fprintf(stderr, "lumora-hotsync serve: give --usb once\n");
+      return 2;
     }
-    std::optional<link::UsbId> only;
-    if (*text != kAnyKnownUsb) {
-      only = link::parseUsbId(*text);
-      if (!only) {
+    usbWanted = true;
+    if (const std::string& text = it->second.front(); text != kAnyKnownUsb) {
+      usbOnly = link::parseUsbId(text);
+      if (!usbOnly) {
         std::fprintf(stderr,
                      "lumora-hotsync serve: --usb takes a device as VID:PID in hex (0830:0060), "
                      "not '%s'\n",
-                     text->c_str());
+                     text.c_str());
         return 2;
       }
     }
-    std::string error;
-    std::unique_ptr<UsbBus> bus = openLibusb(error);
-    if (!bus) {
-      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
-      return 1;
-    }
-    return serveUsb(*bus, only, once, options);
   }
   // Every transport asked for, in this order; the network one alone when none is.
   struct Wanted {
@@ -569,7 +581,7 @@ int runServe(int argc, char** argv) {
       wanted.push_back({option, value});
     }
   }
-  if (wanted.empty()) wanted.push_back({"--listen", kDefaultListen});
+  if (wanted.empty() && !usbWanted) wanted.push_back({"--listen", kDefaultListen});
 
   // Addresses are checked before anything is opened, so that a usage error opens nothing.
   std::vector<std::optional<HostPort>> addresses;
@@ -583,6 +595,8 @@ int runServe(int argc, char** argv) {
       return 2;
     }
   }
+  // Outlives the transports, which look at it.
+  std::unique_ptr<UsbBus> usbBus;
   std::vector<std::unique_ptr<Transport>> transports;
   for (size_t i = 0; i < wanted.size(); ++i) {
     std::string error;
@@ -604,10 +618,16 @@ int runServe(int argc, char** argv) {
     const bool serial = std::string(wanted[i].option) == "--serial-listen";
     transports.push_back(std::make_unique<NetworkTransport>(std::move(listener), serial, maxBaud));
   }
-  catchStopSignals();
-  for (const auto& transport : transports) std::printf("%s\n", transport->announcement().c_str());
-  std::fflush(stdout);
-  return serveTransports(std::move(transports), options, once, &stopRequested);
+  if (usbWanted) {
+    std::string error;
+    usbBus = openLibusb(error);
+    if (!usbBus) {
+      std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
+      return 1;
+    }
+    transports.push_back(makeUsbTransport(*usbBus, usbOnly));
+  }
+  return serveOn(std::move(transports), options, once);
 }
 
 }  // namespace lumora::host

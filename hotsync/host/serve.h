@@ -1,17 +1,24 @@
 // The parts of `lumora-hotsync serve` that run without a command line, for the tests.
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <vector>
 
 #include "hotsync/host/link_session.h"
+#include "hotsync/host/transport.h"
 #include "hotsync/host/usb_device.h"
 #include "hotsync/link/usb_devices.h"
 
 namespace lumora::host {
 
-// serve --usb on the given bus: USB HotSyncs one after the other until Ctrl-C, or the first
-// HotSync with once. Exit status as runServe's.
-int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
-             const LinkSessionOptions& options);
+// serve --usb: waits for a known USB handheld on bus (which outlives it), or only for the
+// device `only`, and runs the HotSync of each that comes.
+std::unique_ptr<Transport> makeUsbTransport(UsbBus& bus, std::optional<link::UsbId> only);
+
+// serve's loop: one line per transport, then HotSyncs one at a time until Ctrl-C or
+// SIGTERM, or the first HotSync with once. Exit status as runServe's.
+int serveOn(std::vector<std::unique_ptr<Transport>> transports, const LinkSessionOptions& options,
+            bool once);
 
 }  // namespace lumora::host

@@ -65,8 +65,8 @@ class UsbBus {
   virtual std::optional<std::vector<UsbDeviceInfo>> devices(std::string& error) = 0;
   // nullptr and the library's reason when the device cannot be opened.
   virtual std::unique_ptr<UsbHandle> open(const UsbDeviceInfo& device, std::string& error) = 0;
-  // Waits before the bus is looked at again.
-  virtual void pause(int ms) = 0;
+  // How long serve waits between two looks at the bus.
+  virtual int lookIntervalMs() const { return 500; }
 };
 
 // The bus through libusb-1.0; nullptr and why when this build or machine has no USB.

@@ -1,9 +1,6 @@
 // The USB seam over libusb-1.0.
 #include <libusb.h>
 
-#include <chrono>
-#include <thread>
-
 #include "hotsync/host/usb_device.h"
 
 namespace lumora::host {
@@ -163,8 +160,6 @@ class LibusbBus final : public UsbBus {
     libusb_free_device_list(list, 1);
     return out;
   }
-
-  void pause(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
  private:
   libusb_context* context_;

@@ -219,8 +219,12 @@ std::optional<std::vector<host::UsbDeviceInfo>> ScriptedUsbBus::devices(std::str
     return std::nullopt;
   }
   std::vector<host::UsbDeviceInfo> out;
-  for (const auto& d : devices_)
+  bool idle = true;
+  for (const auto& d : devices_) {
     if (d->onBus) out.push_back(d->script.info);
+    if (d->onBus && !d->opened) idle = false;
+  }
+  if (idle) ++idleLooks_;
   return out;
 }
 
@@ -238,10 +242,6 @@ std::unique_ptr<host::UsbHandle> ScriptedUsbBus::open(const host::UsbDeviceInfo&
   }
   error = "the device has left the bus";
   return nullptr;
-}
-
-void ScriptedUsbBus::pause(int) {
-  ++idleLooks_;
 }
 
 Bytes recordedDesktopBytes(const std::vector<link::StreamEvent>& events, size_t count) {

@@ -85,8 +85,9 @@ class ScriptedUsbBus final : public host::UsbBus {
   std::optional<std::vector<host::UsbDeviceInfo>> devices(std::string& error) override;
   std::unique_ptr<host::UsbHandle> open(const host::UsbDeviceInfo& device,
                                         std::string& error) override;
-  // Counts the looks at an idle bus; after a few the script is over and the bus fails.
-  void pause(int ms) override;
+  // A look at the bus once every device on it was opened is an idle one; after a few the
+  // script is over and the bus fails.
+  int lookIntervalMs() const override { return 5; }
 
  private:
   std::vector<std::shared_ptr<ScriptedUsbState>> devices_;

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -181,6 +182,14 @@ struct Side {
   }
   std::string root;
 };
+
+// serve --usb alone over the scripted bus, through serve's loop.
+int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
+             const LinkSessionOptions& options) {
+  std::vector<std::unique_ptr<Transport>> transports;
+  transports.push_back(makeUsbTransport(bus, only));
+  return serveOn(std::move(transports), options, once);
+}
 
 std::map<std::string, Bytes> folder(const std::string& dir) {
   std::map<std::string, Bytes> out;
@@ -362,6 +371,54 @@ TEST(UsbServe, OnlyTheDeviceAskedForOrKnownOnesAreOpened) {
   EXPECT_EQ(got.label, "USB 1d6b:0002 (not a known model)");
   // Handled once while it stays on the bus.
   EXPECT_EQ(only.next().kind, UsbArrival::Kind::None);
+}
+
+// Another transport beside USB in the loop: stepped every look, retiring after a few.
+class CountingTransport final : public Transport {
+ public:
+  explicit CountingTransport(int& steps) : steps_(steps) {}
+  std::string announcement() const override { return "waiting on the other one"; }
+  int waitFd() const override { return -1; }
+  int pollIntervalMs() const override { return 5; }
+  HotSyncOutcome step(const LinkSessionOptions&) override {
+    return ++steps_ < 40 ? HotSyncOutcome::None : HotSyncOutcome::Retired;
+  }
+
+ private:
+  int& steps_;  // outlives the loop, which owns the transport
+};
+
+// USB shares the loop: one line per transport first, the USB HotSync runs, and a bus that
+// fails retires USB alone while the other transport is still stepped.
+TEST(UsbServe, SharesTheLoopWithOtherTransports) {
+  test::TempDir temp;
+  Side usb(temp.file("usb"));
+  ScriptedUsbBus bus;
+  ScriptedUsbDevice good;
+  good.info = kTungsten;
+  good.folder = usb.root + "/handheld";
+  good.user.name = "Tester";
+  auto state = bus.add(good);
+  std::vector<std::unique_ptr<Transport>> transports;
+  transports.push_back(makeUsbTransport(bus, std::nullopt));
+  int steps = 0;
+  transports.push_back(std::make_unique<CountingTransport>(steps));
+  LinkSessionOptions options;
+  options.timeoutMs = 10000;
+  std::string out;
+  int status = 0;
+  {
+    test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
+    testing::internal::CaptureStdout();
+    status = serveOn(std::move(transports), options, /*once=*/false);
+    out = testing::internal::GetCapturedStdout();
+  }
+  EXPECT_EQ(out.rfind("waiting for a USB handheld\nwaiting on the other one\n", 0), 0u) << out;
+  EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
+  EXPECT_TRUE(state->ended) << state->peerError;
+  // Ended only once both had retired.
+  EXPECT_EQ(steps, 40);
+  EXPECT_EQ(status, 1);
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ void loadSettings(ConduitSettings& s) {
       static_cast<uint8_t>(profile::getInt(kIniSection, kKeyDepth, 16, kIniFile));
   s.acceptedCapabilities.compression =
       static_cast<uint8_t>(profile::getInt(kIniSection, kKeyCompression, 1, kIniFile));
+  s.photos = profile::getInt(kIniSection, kKeyPhotos, 0, kIniFile) != 0;
+  s.fitToDevice = profile::getInt(kIniSection, kKeyFitToDevice, 0, kIniFile) != 0;
+  s.dither = profile::getInt(kIniSection, kKeyDither, 0, kIniFile) != 0;
 }
 
 bool storeSetting(std::string_view key, std::string_view value) {

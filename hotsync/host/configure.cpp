@@ -6,17 +6,18 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/bytes.h"
 #include "conduit/config_dialog.h"
 #include "conduit/dialog/config_record.h"
 #include "conduit/settings.h"
+#include "hotsync/api/hotsync_host.h"
 #include "hotsync/host/commands.h"
 #include "hotsync/host/conduit_api.h"
 #include "hotsync/host/options.h"
 #include "platform/files/files.h"
-#include "hotsync/api/hotsync_host.h"
 #include "platform/profile/profile.h"
 #include "platform/ui/headless_toolkit.h"
 
@@ -40,10 +41,16 @@ constexpr const char* kUsage =
     "  depth=16|8        download 16-bit bitmaps, or 8-bit (AcceptedDepth)\n"
     "  density=144|72    download double density bitmaps, or single (AcceptedDensity)\n"
     "  compression=1|0   download compressed bitmaps, or not (AcceptedCompression)\n"
+    "  photos=1|0        .jpg, .jpeg, .png, .heic and .heif files go to the handheld too\n"
+    "                    (Photos)\n"
+    "  fit=1|0           scale pictures too large for the handheld down (FitToDevice)\n"
+    "  dither=1|0        dither 8-bit pictures onto the handheld palette (Dither)\n"
     "  next=ACTION       the next HotSync's action\n"
     "  default=ACTION    the action of every HotSync from now on (the next one too)\n"
     "ACTION is sync (0), desktop (3: desktop overwrites handheld), handheld (2: handheld\n"
     "overwrites desktop) or nothing (6).\n"
+    "photos, fit and dither are no dialog controls: they are written to Lumdex.ini directly\n"
+    "and are off unless set to 1.\n"
     "\n"
     "The user's actions are kept in HotSync/<user>/Actions.ini in the Windows folder\n"
     "(section [LmDx], DefaultAction and NextAction; 0 when absent).\n"
@@ -88,6 +95,7 @@ struct Request {
   std::vector<std::string> script;
   std::optional<std::string> folder;
   std::optional<Action> next, def;
+  std::vector<std::pair<const char*, std::string>> direct;  // keys written without the dialog
   bool needsOk() const { return folder || next || def; }
 };
 
@@ -111,6 +119,18 @@ std::optional<std::string> addSetting(Request& r, const std::string& assignment)
   if (key == "depth" || key == conduit::kKeyDepth) return check(1012, "16", "8");
   if (key == "density" || key == conduit::kKeyDensity) return check(1013, "144", "72");
   if (key == "compression" || key == conduit::kKeyCompression) return check(1014, "1", "0");
+  const struct {
+    const char* name;
+    const char* key;
+  } kDirect[] = {{"photos", conduit::kKeyPhotos},
+                 {"fit", conduit::kKeyFitToDevice},
+                 {"dither", conduit::kKeyDither}};
+  for (const auto& d : kDirect) {
+    if (key != d.name && key != d.key) continue;
+    if (value != "1" && value != "0") return key + " takes 1 or 0";
+    r.direct.emplace_back(d.key, value);
+    return std::nullopt;
+  }
   if (key == "next" || key == "default") {
     auto action = parseAction(value);
     if (!action) return key + " takes sync, desktop, handheld or nothing, not '" + value + "'";
@@ -148,6 +168,11 @@ void printSettings(uint32_t def, uint32_t next) {
       yes(profile::getInt(conduit::kIniSection, conduit::kKeyCompression, 1, conduit::kIniFile) &
               0xFF,
           1));
+  auto on = [](const char* key) {
+    return profile::getInt(conduit::kIniSection, key, 0, conduit::kIniFile) != 0 ? "yes" : "no";
+  };
+  std::printf("photos:         sent %s, fitted %s, dithered %s\n", on(conduit::kKeyPhotos),
+              on(conduit::kKeyFitToDevice), on(conduit::kKeyDither));
 }
 
 }  // namespace
@@ -245,6 +270,14 @@ int runConfigure(int argc, char** argv) {
     return 1;
   }
   conduit->unload();
+
+  for (const auto& [key, value] : request.direct) {
+    if (!profile::writeString(conduit::kIniSection, key, value, conduit::kIniFile)) {
+      std::fprintf(stderr, "lumora-hotsync configure: cannot write %s to %s\n", key,
+                   conduit::kIniFile);
+      return 1;
+    }
+  }
 
   uint32_t newDef = def, newNext = next;
   const uint32_t chosen = loadLe32(rec + record::kChosenSyncType);

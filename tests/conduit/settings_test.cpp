@@ -60,5 +60,24 @@ TEST_F(Settings, StoredValuesAreReadAtNextLoad) {
             "[Lumdex]\r\nSyncDir=D:\\Pictures\r\nAcceptedDepth=8\r\n");
 }
 
+TEST_F(Settings, PhotoKeysAreOffUnlessANumberOtherThanZero) {
+  const struct {
+    const char* body;
+    bool photos, fit, dither;
+  } cases[] = {
+      {"", false, false, false},
+      {"Photos=1\r\nFitToDevice=1\r\nDither=1\r\n", true, true, true},
+      {"Photos=0\r\nFitToDevice=1\r\n", false, true, false},
+      {"Dither=2\r\nPhotos=yes\r\n", false, false, true},
+  };
+  for (const auto& c : cases) {
+    ini(c.body);
+    loadSettings(s);
+    EXPECT_EQ(s.photos, c.photos) << c.body;
+    EXPECT_EQ(s.fitToDevice, c.fit) << c.body;
+    EXPECT_EQ(s.dither, c.dither) << c.body;
+  }
+}
+
 }  // namespace
 }  // namespace lumora::conduit

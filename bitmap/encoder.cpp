@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "bitmap/dither.h"
+#include "bitmap/fit.h"
 #include "bitmap/format.h"
 
 namespace lumora::bitmap {
@@ -41,6 +43,14 @@ void fill8(const picture::Picture& p, uint8_t* out, size_t row) {
                                kIndexTables.blue[(c >> 16) & 0xFF]);
     }
   }
+}
+
+void fill8Dithered(const picture::Picture& p, uint8_t* out, size_t row) {
+  PaletteDither dither(p.width);
+  const std::span<const uint32_t> all(p.pixels);
+  for (int32_t y = 0; y < p.height; ++y, out += row)
+    dither.row(all.subspan(size_t(y) * size_t(p.width), size_t(p.width)),
+               std::span<uint8_t>(out, size_t(p.width)));
 }
 
 void fill16(const picture::Picture& p, uint8_t* out, size_t row) {
@@ -93,11 +103,28 @@ bool fitsDevice(int32_t width, int32_t height, unsigned depth, const DeviceCapab
   return raw <= limit;
 }
 
-EncodeResult encodePicture(const picture::Picture& p, const DeviceCapabilities& caps) {
+bool photoReadersBuilt() {
+  return false;
+}
+
+EncodeResult encodePicture(const picture::Picture& p, const DeviceCapabilities& caps,
+                           const EncodeOptions& options) {
   if (p.width <= 0 || p.height <= 0 ||
       p.pixels.size() != static_cast<size_t>(p.width) * static_cast<size_t>(p.height))
     return refused(EncodeStatus::unreadable, "the picture has no pixels");
   const unsigned depth = chooseDepth(p.bitsPerPixel, caps.depth);
+  if (options.fit) {
+    if (auto to = sizeForDevice(p.width, p.height, depth, caps)) {
+      picture::Picture scaled;
+      scaled.width = to->width;
+      scaled.height = to->height;
+      scaled.bitsPerPixel = p.bitsPerPixel;
+      scaled.pixels = scalePixels(p.pixels, {p.width, p.height}, *to);
+      EncodeOptions rest = options;
+      rest.fit = false;
+      return encodePicture(scaled, caps, rest);
+    }
+  }
   if (!fitsDevice(p.width, p.height, depth, caps))
     return refused(EncodeStatus::tooLarge, tooLargeReason(p.width, p.height, depth, caps));
 
@@ -115,7 +142,14 @@ EncodeResult encodePicture(const picture::Picture& p, const DeviceCapabilities& 
   result.status = EncodeStatus::encoded;
   Bytes& out = result.bitmap;
   out.resize(kHeaderSize + raw);
-  auto fill = [&](uint8_t* plain) { depth == 16 ? fill16(p, plain, row) : fill8(p, plain, row); };
+  auto fill = [&](uint8_t* plain) {
+    if (depth == 16)
+      fill16(p, plain, row);
+    else if (options.dither)
+      fill8Dithered(p, plain, row);
+    else
+      fill8(p, plain, row);
+  };
   if (caps.compression == 0) {
     fill(out.data() + kHeaderSize);
   } else {
@@ -140,7 +174,8 @@ EncodeResult encodePicture(const picture::Picture& p, const DeviceCapabilities& 
   return result;
 }
 
-EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps) {
+EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
+                        const EncodeOptions& options) {
   std::string reason;
   picture::LoadProblem problem = picture::LoadProblem::none;
   auto file = picture::openPicture(path, &reason, &problem);
@@ -151,16 +186,17 @@ EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps) {
   }
   const picture::BmpInfo& info = file->info;
   const unsigned depth = chooseDepth(info.bitsPerPixel, caps.depth);
-  if (!fitsDevice(info.width, info.height, depth, caps))
+  if (!options.fit && !fitsDevice(info.width, info.height, depth, caps))
     return refused(EncodeStatus::tooLarge, tooLargeReason(info.width, info.height, depth, caps));
   auto picture = picture::decodePicture(*file, &reason);
   if (!picture) return refused(EncodeStatus::unreadable, reason);
   file.reset();  // the file's bytes are no longer needed while the bitmap is built
-  return encodePicture(*picture, caps);
+  return encodePicture(*picture, caps, options);
 }
 
-std::optional<Bytes> encodeBitmap(std::string_view path, const DeviceCapabilities& caps) {
-  EncodeResult r = encodeFile(path, caps);
+std::optional<Bytes> encodeBitmap(std::string_view path, const DeviceCapabilities& caps,
+                                  const EncodeOptions& options) {
+  EncodeResult r = encodeFile(path, caps, options);
   if (r.status != EncodeStatus::encoded) return std::nullopt;
   return std::move(r.bitmap);
 }

@@ -36,15 +36,27 @@ struct EncodeResult {
   std::string reason;  // why not, when not
 };
 
+// What the encoder may do beyond the plain conversion; both off by default.
+struct EncodeOptions {
+  bool fit = false;     // scale a picture too large for the device down to fit (sizeForDevice)
+  bool dither = false;  // error diffusion onto the palette at 8 bits, not the nearest colour
+};
+
+// Whether this build reads photo files (JPEG, PNG, HEIF) besides .bmp files.
+bool photoReadersBuilt();
+
 // Encodes a loaded picture for the device.
-EncodeResult encodePicture(const picture::Picture& picture, const DeviceCapabilities& caps);
+EncodeResult encodePicture(const picture::Picture& picture, const DeviceCapabilities& caps,
+                           const EncodeOptions& options = {});
 
 // Loads the .bmp file at path (Windows path text) and encodes it; a picture too large for
-// the device is refused before its pixels are decoded.
-EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps);
+// the device is refused before its pixels are decoded (unless options.fit).
+EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
+                        const EncodeOptions& options = {});
 
 // The handheld bitmap for the .bmp file at path, or nullopt when the file cannot be read
 // as a picture or is too large for the device.
-std::optional<Bytes> encodeBitmap(std::string_view path, const DeviceCapabilities& caps);
+std::optional<Bytes> encodeBitmap(std::string_view path, const DeviceCapabilities& caps,
+                                  const EncodeOptions& options = {});
 
 }  // namespace lumora::bitmap

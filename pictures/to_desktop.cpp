@@ -2,18 +2,22 @@
 // 24-bit .bmp file of the sync folder named after the database.
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <set>
 #include <string>
 
+#include "conduit/settings.h"
+#include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
 #include "pictures/log.h"
 #include "pictures/name_flag_list.h"
+#include "pictures/photo_files.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/sync_folder.h"
 #include "pictures/transfers.h"
 #include "platform/files/files.h"
-#include "hotsync/api/hotsync.h"
 
 namespace lumora::pictures {
 namespace {
@@ -81,8 +85,10 @@ Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string
 
 enum class Phase { first, second };
 
-// One search phase; false when the transfer is to end.
-bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder, bool overwrite) {
+// One search phase; false when the transfer is to end. photos holds the folded names of
+// the sync folder's photos when they travel too.
+bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder, bool overwrite,
+          const std::set<std::string>* photos) {
   for (;; search.searchFlags = SYNC_SEARCH_CONTINUE) {
     SyncDbInfo found{};
     int32_t rc = SyncFindDbByTypeCreator(&search, &found);
@@ -106,6 +112,17 @@ bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder,
     // The first phase asks the file first, the second the list first.
     if (phase == Phase::second && NameFlagList::instance().flagFor(name) == 0) continue;
     if (!overwrite && files::fileSystem().existsForRead(path)) continue;
+    // A photo went to the handheld as this picture: the desktop already has it, and its
+    // original is never replaced by the handheld's smaller copy.
+    if (photos && photos->count(foldedName(name)) != 0 &&
+        !files::fileSystem().existsForRead(path)) {
+      if (overwrite)
+        logAboutDatabase(
+            "Lumora: handheld database \"%s\" was not copied: the desktop keeps its photo "
+            "of that name.",
+            name);
+      continue;
+    }
     if (phase == Phase::first && NameFlagList::instance().flagFor(name) == 0) continue;
     if (copyOne(found, name, path, overwrite) == Next::endTransfer) return false;
   }
@@ -124,10 +141,14 @@ bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
   search.searchFlags = SYNC_SEARCH_NEW;
   search.type = type;
   search.creator = creator;
-  if (!walk(Phase::first, search, folder, overwrite)) return true;
+  std::optional<std::set<std::string>> photos;
+  if (conduit::settings().photos && bitmap::photoReadersBuilt())
+    photos = photoNames(files::fileSystem().find(pathInFolder(folder, "*.*")));
+  const std::set<std::string>* photoList = photos ? &*photos : nullptr;
+  if (!walk(Phase::first, search, folder, overwrite, photoList)) return true;
   // The flags stay as the first phase left them: a new search only when it met nothing.
   search.type = kTypeCompressed;
-  walk(Phase::second, search, folder, overwrite);
+  walk(Phase::second, search, folder, overwrite, photoList);
   return true;
 }
 

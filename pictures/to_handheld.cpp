@@ -3,13 +3,16 @@
 #include <cstdio>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/capability_record.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
 #include "pictures/log.h"
 #include "pictures/name_flag_list.h"
+#include "pictures/photo_files.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/saved_database.h"
@@ -105,16 +108,17 @@ Creation createDatabase(SyncCreateParams& params) {
 
 // The picture as the handheld takes it; when it does not fit, once more with the maxima
 // swapped, which stay swapped for the files that follow.
-std::optional<Bytes> encodeFor(const std::string& path, DeviceCapabilities& caps) {
-  std::optional<Bytes> bitmap = codec().encode(path, caps);
+std::optional<Bytes> encodeFor(const std::string& path, DeviceCapabilities& caps,
+                               const bitmap::EncodeOptions& options) {
+  std::optional<Bytes> bitmap = codec().encode(path, caps, options);
   if (bitmap) return bitmap;
   std::swap(caps.maxWidth, caps.maxHeight);
-  return codec().encode(path, caps);
+  return codec().encode(path, caps, options);
 }
 
-void copyOne(const std::string& folder, const std::string& fileName, uint32_t creator,
-             bool overwrite, DeviceCapabilities& caps) {
-  std::optional<std::string> name = databaseNameFor(fileName);
+void copyOne(const std::string& folder, const std::string& fileName,
+             const std::optional<std::string>& name, uint32_t creator, bool overwrite,
+             DeviceCapabilities& caps, const bitmap::EncodeOptions& options) {
   if (!name) {
     logBadFileName(fileName);
     return;
@@ -132,7 +136,7 @@ void copyOne(const std::string& folder, const std::string& fileName, uint32_t cr
     if (!overwrite) return;
     // The existing picture goes only once there is one to put in its place, and it is
     // kept in memory until that one is written.
-    bitmap = encodeFor(path, caps);
+    bitmap = encodeFor(path, caps, options);
     if (!bitmap) {
       NameFlagList::instance().addCreated(*name);
       logRefusal(fileName, caps);
@@ -164,7 +168,7 @@ void copyOne(const std::string& folder, const std::string& fileName, uint32_t cr
   }
   write.created(params.handle);
 
-  if (!bitmap) bitmap = encodeFor(path, caps);
+  if (!bitmap) bitmap = encodeFor(path, caps, options);
   if (!bitmap) {
     logRefusal(fileName, caps);
     write.abandon();
@@ -198,8 +202,28 @@ bool copyPicturesToHandheld(uint32_t creator, bool overwrite) {
     logEntry(kMissingFolderLine, kActivityError);
     return false;
   }
-  for (const std::string& fileName : files::fileSystem().find(pathInFolder(folder, "*.bmp"))) {
-    copyOne(folder, fileName, creator, overwrite, caps);
+  const conduit::ConduitSettings& settings = conduit::settings();
+  const bitmap::EncodeOptions options{settings.fitToDevice, settings.dither};
+  const std::vector<std::string> bmpFiles = files::fileSystem().find(pathInFolder(folder, "*.bmp"));
+  for (const std::string& fileName : bmpFiles) {
+    copyOne(folder, fileName, databaseNameFor(fileName), creator, overwrite, caps, options);
+  }
+  if (!settings.photos) return true;
+  if (!bitmap::photoReadersBuilt()) {
+    logEntry("Lumora: Photos=1 is ignored: this build reads .bmp files only.");
+    return true;
+  }
+  PhotoPlan plan = planPhotos(bmpFiles, files::fileSystem().find(pathInFolder(folder, "*.*")));
+  for (const PhotoLeftOut& left : plan.leftOut) {
+    char line[1200];
+    std::snprintf(line, sizeof line,
+                  "Lumora: file %s was not copied to the handheld: %s of the same name goes "
+                  "instead.",
+                  printable(left.photo).c_str(), printable(left.goes).c_str());
+    logEntry(line);
+  }
+  for (const std::string& fileName : plan.send) {
+    copyOne(folder, fileName, photoDatabaseName(fileName), creator, overwrite, caps, options);
   }
   return true;
 }

@@ -11,10 +11,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lumora-bitmap encode IN.bmp OUT [--depth D] [--max-width W] [--max-height H]\n"
-    "                            [--density N] [--compression C]\n"
+    "                            [--density N] [--compression C] [--fit] [--dither]\n"
     "\n"
     "Writes the handheld bitmap for IN.bmp under the given device limits. Defaults are the\n"
     "conduit's: depth 16, maximum 160 x 160, density 144, compression 1.\n"
+    "  --fit     scale a picture too large for the device down (aspect kept, never up) to\n"
+    "            the largest size that fits the maxima in either orientation\n"
+    "  --dither  at 8 bits, error diffusion onto the palette instead of the nearest colour\n"
     "\n"
     "Exit status: 0 written, 1 picture refused (unreadable, or over the size limit),\n"
     "2 usage or I/O error.\n";
@@ -40,7 +43,7 @@ bool writeOut(const std::string& path, const Bytes& bytes) {
 int runEncode(const std::vector<std::string>& args) {
   std::set<std::string> valued;
   for (const auto& o : kOptions) valued.insert(o.name);
-  Arguments a = parseArguments(args, valued, {});
+  Arguments a = parseArguments(args, valued, {"--fit", "--dither"});
   if (a.help) {
     std::fputs(kUsage, stdout);
     return kDone;
@@ -77,7 +80,8 @@ int runEncode(const std::vector<std::string>& args) {
 
   const std::string& in = a.positional[0];
   const std::string& out = a.positional[1];
-  bitmap::EncodeResult r = bitmap::encodeFile(in, caps);
+  const bitmap::EncodeOptions options{a.flags.count("--fit") != 0, a.flags.count("--dither") != 0};
+  bitmap::EncodeResult r = bitmap::encodeFile(in, caps, options);
   switch (r.status) {
     case bitmap::EncodeStatus::encoded:
       break;

@@ -10,7 +10,8 @@ namespace {
 
 FakeCodec* active = nullptr;
 
-std::optional<Bytes> fakeEncode(std::string_view path, const DeviceCapabilities& caps) {
+std::optional<Bytes> fakeEncode(std::string_view path, const DeviceCapabilities& caps,
+                                const bitmap::EncodeOptions&) {
   active->encodes.push_back({std::string(path), caps.maxWidth, caps.maxHeight});
   std::string host = hostPath(std::string(path));
   if (!fileExists(host)) return std::nullopt;

@@ -104,7 +104,7 @@ bool fitsDevice(int32_t width, int32_t height, unsigned depth, const DeviceCapab
 }
 
 bool photoReadersBuilt() {
-  return false;
+  return picture::formatSupported(picture::PictureFormat::Jpeg);
 }
 
 EncodeResult encodePicture(const picture::Picture& p, const DeviceCapabilities& caps,
@@ -178,20 +178,38 @@ EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
                         const EncodeOptions& options) {
   std::string reason;
   picture::LoadProblem problem = picture::LoadProblem::none;
-  auto file = picture::openPicture(path, &reason, &problem);
+  auto file = picture::openPicture(path, &reason, &problem, options.formats);
   if (!file) {
     return refused(problem == picture::LoadProblem::cannotRead ? EncodeStatus::cannotOpen
                                                                : EncodeStatus::unreadable,
                    reason);
   }
-  const picture::BmpInfo& info = file->info;
+  const picture::PictureDescription& info = file->description;
   const unsigned depth = chooseDepth(info.bitsPerPixel, caps.depth);
-  if (!options.fit && !fitsDevice(info.width, info.height, depth, caps))
+  std::optional<Size> target;
+  if (options.fit) target = sizeForDevice(info.width, info.height, depth, caps);
+  if (!target && !fitsDevice(info.width, info.height, depth, caps))
     return refused(EncodeStatus::tooLarge, tooLargeReason(info.width, info.height, depth, caps));
-  auto picture = picture::decodePicture(*file, &reason);
+  picture::DecodeHint hint;
+  if (target) hint = {target->width, target->height};
+  auto picture = picture::decodePicture(*file, hint, &reason);
   if (!picture) return refused(EncodeStatus::unreadable, reason);
   file.reset();  // the file's bytes are no longer needed while the bitmap is built
+  // Scaled to the size worked out from the full picture, whatever scale the reader chose.
+  if (target && picture->width >= target->width && picture->height >= target->height &&
+      (picture->width != target->width || picture->height != target->height)) {
+    picture->pixels = scalePixels(picture->pixels, {picture->width, picture->height}, *target);
+    picture->width = target->width;
+    picture->height = target->height;
+  }
   return encodePicture(*picture, caps, options);
+}
+
+EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
+                        picture::Formats formats) {
+  EncodeOptions options;
+  options.formats = formats;
+  return encodeFile(path, caps, options);
 }
 
 std::optional<Bytes> encodeBitmap(std::string_view path, const DeviceCapabilities& caps,

@@ -40,6 +40,7 @@ struct EncodeResult {
 struct EncodeOptions {
   bool fit = false;     // scale a picture too large for the device down to fit (sizeForDevice)
   bool dither = false;  // error diffusion onto the palette at 8 bits, not the nearest colour
+  picture::Formats formats = picture::Formats::bmpOnly;  // the file formats encodeFile reads
 };
 
 // Whether this build reads photo files (JPEG, PNG, HEIF) besides .bmp files.
@@ -49,10 +50,14 @@ bool photoReadersBuilt();
 EncodeResult encodePicture(const picture::Picture& picture, const DeviceCapabilities& caps,
                            const EncodeOptions& options = {});
 
-// Loads the .bmp file at path (Windows path text) and encodes it; a picture too large for
-// the device is refused before its pixels are decoded (unless options.fit).
+// Loads the picture file at path (Windows path text) and encodes it; a picture too large
+// for the device is refused before its pixels are decoded (unless options.fit, which
+// decodes a JPEG at the smallest DCT scale still at least the fitted size). The conduit
+// takes .bmp files only unless options.formats is Formats::all.
 EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
                         const EncodeOptions& options = {});
+EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
+                        picture::Formats formats);
 
 // The handheld bitmap for the .bmp file at path, or nullopt when the file cannot be read
 // as a picture or is too large for the device.

@@ -13,7 +13,7 @@ void note(std::string* reason, LoadProblem* problem, LoadProblem kind, std::stri
 }  // namespace
 
 std::optional<PictureFile> openPicture(std::string_view path, std::string* reason,
-                                       LoadProblem* problem) {
+                                       LoadProblem* problem, Formats formats) {
   if (problem) *problem = LoadProblem::none;
   auto in = files::fileSystem().openInput(path, files::Share::read);
   if (!in) {
@@ -34,21 +34,35 @@ std::optional<PictureFile> openPicture(std::string_view path, std::string* reaso
     return std::nullopt;
   }
   std::string why;
-  auto info = describeBmp(file.bytes, &why);
-  if (!info) {
+  if (formats == Formats::bmpOnly || sniffFormat(file.bytes) == PictureFormat::Bmp) {
+    auto info = describeBmp(file.bytes, &why);
+    if (!info) {
+      note(reason, problem, LoadProblem::notPicture, std::move(why));
+      return std::nullopt;
+    }
+    file.info = *info;
+  }
+  auto description = describePicture(file.bytes, &why);
+  if (!description) {
     note(reason, problem, LoadProblem::notPicture, std::move(why));
     return std::nullopt;
   }
-  file.info = *info;
+  file.description = *description;
   return file;
 }
 
 std::optional<Picture> decodePicture(const PictureFile& file, std::string* reason) {
-  return parseBmp(file.bytes, reason);
+  return decodePicture(file, DecodeHint{}, reason);
 }
 
-std::optional<Picture> loadPicture(std::string_view path, std::string* reason) {
-  auto file = openPicture(path, reason);
+std::optional<Picture> decodePicture(const PictureFile& file, const DecodeHint& hint,
+                                     std::string* reason) {
+  if (sniffFormat(file.bytes) == PictureFormat::Bmp) return parseBmp(file.bytes, reason);
+  return decodePicture(file.bytes, kPictureLimits, hint, reason);
+}
+
+std::optional<Picture> loadPicture(std::string_view path, std::string* reason, Formats formats) {
+  auto file = openPicture(path, reason, nullptr, formats);
   if (!file) return std::nullopt;
   return decodePicture(*file, reason);
 }

@@ -1,6 +1,12 @@
-// Picture loading: what the encoder needs of a desktop .bmp file (its size, stored bits
-// per pixel and each pixel's colour, (0, 0) top-left), read by the project's own reader.
-// Files are read through the files seam.
+// Picture loading: what the encoder needs of a desktop picture file (its size, stored bits
+// per pixel and each pixel's colour, (0, 0) top-left). .bmp files are read by the project's
+// own reader; JPEG, PNG and HEIF files by adapters over system libraries, where the build
+// has them (LUMORA_PHOTO_READERS). Files are read through the files seam.
+//
+// Every format goes through one seam: sniffFormat tells the format by content,
+// describePicture reads its size and orientation without decoding pixels, decodePicture
+// returns upright pixels with any transparency composed on white. A .bmp file still goes
+// to parseBmp unchanged.
 #pragma once
 
 #include <cstdint>
@@ -64,23 +70,85 @@ std::optional<Picture> parseBmp(ByteView file, std::string* reason = nullptr);
 // Short text for a compression value ("rgb", "rle8", "rle4", "bitfields").
 std::string compressionName(uint32_t compression);
 
+enum class PictureFormat { Bmp, Jpeg, Png, Heif, Unknown };
+
+// The format of a file by its first bytes (a dozen are enough), whatever its name.
+PictureFormat sniffFormat(ByteView head);
+
+// "BMP", "JPEG", "PNG", "HEIF" or "unknown".
+std::string formatName(PictureFormat format);
+
+// Whether this build decodes the format (.bmp always; the others with the photo readers).
+bool formatSupported(PictureFormat format);
+
+// What one picture may make a reader allocate, checked before allocating: the stored
+// picture's sides, the decoded picture's pixels, and the bytes of the decoded picture plus
+// the reader's working memory.
+struct PictureLimits {
+  uint32_t maxSide = 0;
+  uint64_t maxPixels = 0;
+  uint64_t maxBytes = 0;
+};
+
+// The largest picture the conduit and lumora-bitmap decode: what the .bmp reader allows,
+// with sides as long as any photo format stores.
+inline constexpr PictureLimits kPictureLimits{65535, kMaxPicturePixels, uint64_t{1} << 30};
+
+// The upright size the caller will scale down to. A reader that can decode smaller (JPEG:
+// 1/8 to 8/8) picks the smallest scale whose upright result is still at least this in both
+// dimensions. Both 0 means full size; one 0 leaves that side free.
+struct DecodeHint {
+  int32_t atLeastWidth = 0;
+  int32_t atLeastHeight = 0;
+};
+
+struct PictureDescription {
+  PictureFormat format = PictureFormat::Unknown;
+  int32_t width = 0;  // upright, at full size
+  int32_t height = 0;
+  int orientation = 1;        // the file's orientation tag, 1 to 8; 1 when none or already applied
+  uint16_t bitsPerPixel = 0;  // as stored: channels times bits per channel, or palette depth
+  bool alpha = false;
+};
+
+// Reads the headers of a picture in memory. nullopt with a reason when it is no picture
+// this build reads.
+std::optional<PictureDescription> describePicture(ByteView file, std::string* reason = nullptr);
+
+// Decodes a picture in memory: upright, transparency composed on white. nullopt with a
+// reason when it cannot be read, is truncated, or is beyond limits (refused before the
+// pixels are allocated).
+std::optional<Picture> decodePicture(ByteView file, const PictureLimits& limits,
+                                     const DecodeHint& hint, std::string* reason = nullptr);
+
 enum class LoadProblem { none, cannotRead, notPicture };
 
-// A .bmp file read and described, pixels not yet decoded: lets a caller refuse a picture
-// by its size before paying for its pixels.
+// Which formats an opener takes: the conduit's .bmp files only, or every format this build
+// reads.
+enum class Formats { bmpOnly, all };
+
+// A picture file read and described, pixels not yet decoded: lets a caller refuse a
+// picture by its size before paying for its pixels.
 struct PictureFile {
   Bytes bytes;
-  BmpInfo info;
+  PictureDescription description;
+  BmpInfo info;  // of a .bmp file only
 };
 
 // Reads path (Windows path text) through the files seam and describes it. problem tells a
-// file that cannot be read from one that is not a picture the reader can decode.
+// file that cannot be read from one that is not a picture the reader can decode. With
+// Formats::bmpOnly every other format is refused as the .bmp reader refuses it.
 std::optional<PictureFile> openPicture(std::string_view path, std::string* reason = nullptr,
-                                       LoadProblem* problem = nullptr);
+                                       LoadProblem* problem = nullptr,
+                                       Formats formats = Formats::bmpOnly);
 
+// A .bmp file decodes exactly as parseBmp does; any other format under kPictureLimits.
 std::optional<Picture> decodePicture(const PictureFile& file, std::string* reason = nullptr);
+std::optional<Picture> decodePicture(const PictureFile& file, const DecodeHint& hint,
+                                     std::string* reason = nullptr);
 
 // openPicture and decodePicture in one.
-std::optional<Picture> loadPicture(std::string_view path, std::string* reason = nullptr);
+std::optional<Picture> loadPicture(std::string_view path, std::string* reason = nullptr,
+                                   Formats formats = Formats::bmpOnly);
 
 }  // namespace lumora::picture

@@ -1,4 +1,4 @@
-// lumora-bitmap encode: a .bmp file to the handheld bitmap the conduit would send.
+// lumora-bitmap encode: a picture file to the handheld bitmap the conduit would send.
 #include <cstdio>
 
 #include "bitmap/encoder.h"
@@ -10,11 +10,13 @@ namespace lumora::bitmaptool {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumora-bitmap encode IN.bmp OUT [--depth D] [--max-width W] [--max-height H]\n"
-    "                            [--density N] [--compression C] [--fit] [--dither]\n"
+    "usage: lumora-bitmap encode IN OUT [--depth D] [--max-width W] [--max-height H]\n"
+    "                        [--density N] [--compression C] [--fit] [--dither]\n"
     "\n"
-    "Writes the handheld bitmap for IN.bmp under the given device limits. Defaults are the\n"
-    "conduit's: depth 16, maximum 160 x 160, density 144, compression 1.\n"
+    "Writes the handheld bitmap for the picture IN (.bmp, or JPEG, PNG or HEIF where this\n"
+    "build reads them, told apart by content; turned upright, transparency on white) under\n"
+    "the given device limits. Defaults are the conduit's: depth 16, maximum 160 x 160,\n"
+    "density 144, compression 1.\n"
     "  --fit     scale a picture too large for the device down (aspect kept, never up) to\n"
     "            the largest size that fits the maxima in either orientation\n"
     "  --dither  at 8 bits, error diffusion onto the palette instead of the nearest colour\n"
@@ -48,7 +50,7 @@ int runEncode(const std::vector<std::string>& args) {
     std::fputs(kUsage, stdout);
     return kDone;
   }
-  if (a.error.empty() && a.positional.size() != 2) a.error = "encode takes IN.bmp and OUT";
+  if (a.error.empty() && a.positional.size() != 2) a.error = "encode takes IN and OUT";
 
   DeviceCapabilities caps;
   caps.depth = 16;
@@ -80,7 +82,10 @@ int runEncode(const std::vector<std::string>& args) {
 
   const std::string& in = a.positional[0];
   const std::string& out = a.positional[1];
-  const bitmap::EncodeOptions options{a.flags.count("--fit") != 0, a.flags.count("--dither") != 0};
+  bitmap::EncodeOptions options;
+  options.fit = a.flags.count("--fit") != 0;
+  options.dither = a.flags.count("--dither") != 0;
+  options.formats = picture::Formats::all;
   bitmap::EncodeResult r = bitmap::encodeFile(in, caps, options);
   switch (r.status) {
     case bitmap::EncodeStatus::encoded:

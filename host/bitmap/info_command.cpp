@@ -1,5 +1,6 @@
-// lumora-bitmap info: the header fields of a handheld bitmap, or what the .bmp reader
-// sees in a .bmp file, one "key: value" per line.
+// lumora-bitmap info: the header fields of a handheld bitmap, what the .bmp reader sees in
+// a .bmp file, or the format, upright size and orientation of a photo, one "key: value" per
+// line.
 #include <cstdio>
 
 #include "bitmap/format.h"
@@ -14,8 +15,9 @@ namespace {
 constexpr const char* kUsage =
     "usage: lumora-bitmap info FILE\n"
     "\n"
-    "Prints the header fields of a handheld bitmap, or the size, stored depth and\n"
-    "compression of a .bmp file, one 'key: value' per line.\n"
+    "Prints the header fields of a handheld bitmap, the size, stored depth and\n"
+    "compression of a .bmp file, or the format, upright size, orientation tag, stored\n"
+    "depth and transparency of a JPEG, PNG or HEIF file, one 'key: value' per line.\n"
     "\n"
     "Exit status: 0 read, 1 not a readable bitmap, 2 usage or I/O error.\n";
 
@@ -44,6 +46,25 @@ int showBmp(const std::string& path, const Bytes& bytes) {
   line("rowOrder", info->topDown ? "top-down" : "bottom-up");
   line("paletteEntries", info->paletteEntries);
   line("pixelOffset", info->pixelOffset);
+  line("fileSize", static_cast<int64_t>(bytes.size()));
+  return kDone;
+}
+
+int showPhoto(const std::string& path, const Bytes& bytes) {
+  std::string reason;
+  auto d = picture::describePicture(bytes, &reason);
+  if (!d) {
+    complain(path + ": not a readable picture: " + reason);
+    return kRefused;
+  }
+  std::string format = picture::formatName(d->format);
+  for (char& c : format) c = static_cast<char>(c - 'A' + 'a');
+  line("format", format);
+  line("width", d->width);
+  line("height", d->height);
+  line("orientation", d->orientation);
+  line("bitsPerPixel", d->bitsPerPixel);
+  line("alpha", d->alpha ? "yes" : "no");
   line("fileSize", static_cast<int64_t>(bytes.size()));
   return kDone;
 }
@@ -94,8 +115,14 @@ int runInfo(const std::vector<std::string>& args) {
     complain(path + ": cannot be read");
     return kUsageOrIo;
   }
-  const bool bmp = bytes->size() >= 2 && (*bytes)[0] == 'B' && (*bytes)[1] == 'M';
-  return bmp ? showBmp(path, *bytes) : showBitmap(path, *bytes);
+  switch (picture::sniffFormat(*bytes)) {
+    case picture::PictureFormat::Bmp:
+      return showBmp(path, *bytes);
+    case picture::PictureFormat::Unknown:
+      return showBitmap(path, *bytes);
+    default:
+      return showPhoto(path, *bytes);
+  }
 }
 
 }  // namespace lumora::bitmaptool

@@ -14,9 +14,11 @@ constexpr const char* kUsage =
     "\n"
     "commands:\n"
     "  encode IN.bmp OUT [--depth D] [--max-width W] [--max-height H] [--density N]\n"
-    "                    [--compression C]    .bmp file to handheld bitmap\n"
+    "                    [--compression C]    picture file (.bmp, JPEG, PNG, HEIF) to\n"
+    "                                         handheld bitmap\n"
     "  decode IN OUT.bmp [--overwrite]        handheld bitmap to 24-bit .bmp file\n"
-    "  info FILE                              header fields of either kind of file\n"
+    "  info FILE                              header fields, or a photo's format, size\n"
+    "                                         and orientation\n"
     "\n"
     "Run 'lumora-bitmap COMMAND --help' for a command's details.\n"
     "Exit status: 0 done, 1 picture or bitmap refused, 2 usage or I/O error.\n";

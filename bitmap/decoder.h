@@ -26,12 +26,12 @@ struct DecodeLimits {
   uint64_t maxOutputBytes = 0;
 };
 
-// Pictures a handheld can hold. Handheld screens are at most 480 pixels on a side and
-// handheld cameras take at most 1280 x 960; 8192 leaves room for pictures panned on the
-// handheld. 64 MiB is the largest picture database the transfer reads, and a .bmp
-// of 64 MiB holds 22 million pixels. Decoding within them takes at most 64 MiB of plain
-// pixel data besides the database itself.
-inline constexpr DecodeLimits kHandheldPictureLimits{8192, 8192, uint64_t{64} << 20};
+// Pictures a handheld can hold. Any side the bitmap header can state (32767) is allowed, so
+// that every picture the encoder accepts (10000 x 10 passes its area test) comes back; the
+// pixels and bytes bound the cost. 64 MiB is the largest picture database the transfer
+// reads, and a .bmp of 64 MiB holds 22 million pixels. Decoding within them takes at most
+// 64 MiB of plain pixel data besides the database itself.
+inline constexpr DecodeLimits kHandheldPictureLimits{32767, 32767, uint64_t{64} << 20};
 
 // A bitmap checked against its layout and the limits, turned into .bmp rows on demand.
 // Holds the plain pixel data: a view of the bitmap, or the expanded coded data.

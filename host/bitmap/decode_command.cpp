@@ -13,8 +13,8 @@ constexpr const char* kUsage =
     "usage: lumora-bitmap decode IN OUT.bmp [--overwrite]\n"
     "\n"
     "Writes the handheld bitmap IN as a 24-bit .bmp file. An existing OUT.bmp is kept\n"
-    "unless --overwrite is given. A bitmap larger than a handheld holds (over 8192\n"
-    "pixels a side, or over 64 MiB of pixel data or of .bmp rows) is refused.\n"
+    "unless --overwrite is given. A bitmap larger than a handheld holds (over 64 MiB of\n"
+    "pixel data or of .bmp rows) is refused.\n"
     "\n"
     "Exit status: 0 written, 1 bitmap refused or OUT.bmp not written, 2 usage or I/O error.\n";
 

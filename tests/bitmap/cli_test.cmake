@@ -1,5 +1,6 @@
 # Runs lumora-bitmap as a script would and checks exit codes and outputs.
-# -DTOOL=program -DSUITE=bmpsuite folder -DWORK=scratch folder -DCASE=encode|decode|info|usage
+# -DTOOL=program -DSUITE=bmpsuite folder -DWORK=scratch folder
+# -DCASE=encode|decode|info|usage|photo -DPHOTOS=folder of the photo readers' fuzz seeds
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
 
@@ -98,6 +99,20 @@ elseif(CASE STREQUAL "info")
   run(1 info ${WORK}/text.bmp)
   run(2 info ${WORK}/missing.bmp)
   run(2 info)
+elseif(CASE STREQUAL "photo")
+  # Sizes are upright: the seeds are stored 16 x 8 (tag 6), 64 x 32 (turned by the
+  # container) and 4 x 4 (tag 8).
+  run(0 info ${PHOTOS}/corpus_jpeg/rgb-16x8-rotated6.jpg)
+  expect_in("${OUT}" "format: jpeg\nwidth: 8\nheight: 16\norientation: 6\nbitsPerPixel: 24\n")
+  run(0 info ${PHOTOS}/corpus_heif/rgb-64x32-turned6.heic)
+  expect_in("${OUT}" "format: heif\nwidth: 32\nheight: 64\norientation: 1\n")
+  run(0 info ${PHOTOS}/corpus_png/palette4-trns-3x2.png)
+  expect_in("${OUT}" "format: png\nwidth: 3\nheight: 2\norientation: 1\nbitsPerPixel: 4\nalpha: yes\n")
+  run(0 encode ${PHOTOS}/corpus_jpeg/rgb-16x8-rotated6.jpg ${WORK}/photo.lum)
+  run(0 info ${WORK}/photo.lum)
+  expect_in("${OUT}" "width: 8\nheight: 16\nbitsPerPixel: 16\n")
+  run(1 encode ${PHOTOS}/corpus_heif/rgb-64x32-turned6.heic ${WORK}/big.lum --max-width 16 --max-height 16)
+  expect_in("${ERR}" "over the size limit")
 elseif(CASE STREQUAL "usage")
   run(2)
   expect_in("${ERR}" "usage: lumora-bitmap")

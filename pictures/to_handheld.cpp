@@ -222,8 +222,10 @@ bool copyPicturesToHandheld(uint32_t creator, bool overwrite) {
                   printable(left.photo).c_str(), printable(left.goes).c_str());
     logEntry(line);
   }
+  bitmap::EncodeOptions photoOptions = options;
+  photoOptions.formats = picture::Formats::all;
   for (const std::string& fileName : plan.send) {
-    copyOne(folder, fileName, photoDatabaseName(fileName), creator, overwrite, caps, options);
+    copyOne(folder, fileName, photoDatabaseName(fileName), creator, overwrite, caps, photoOptions);
   }
   return true;
 }

@@ -468,5 +468,179 @@ TEST_F(SyncE2E, SecondLibraryLoadSeesTheNamesOfTheFirst) {
   HsDisconnect();
 }
 
+// Photo files beside the .bmp files, made with ImageMagick's convert from a generated
+// picture.
+class PhotoE2E : public SyncE2E {
+ protected:
+  void SetUp() override {
+    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "no convert";
+    SyncE2E::SetUp();
+  }
+  // The sample handheld and sync folder afresh, for the next case of a table.
+  void reset() {
+    fs::remove_all(handheld());
+    fs::remove_all(sync());
+    fs::copy(kSamples + "/handheld", handheld());
+    fs::copy(kSamples + "/sync", sync());
+    handheldBefore = snapshot(handheld());
+    syncBefore = snapshot(sync());
+  }
+  void settings(const std::string& keys) {
+    test::writeText(folder("windows") + "/Lumdex.ini",
+                    "[Lumdex]\r\nSyncDir=" + sync() + "\r\n" + keys);
+  }
+  void photo(const std::string& file, int32_t w, int32_t h) {
+    Picture p{w, h, {}};
+    for (int32_t y = 0; y < h; ++y)
+      for (int32_t x = 0; x < w; ++x)
+        p.pixels.push_back(uint32_t((x * 255 / w) | ((y * 255 / h) << 8) | (0x60 << 16)));
+    const std::string source = folder("source.bmp");
+    test::writeFile(source, writeBmp(p, 24, {}));
+    CommandRun run = runCommand("convert " + quote(source) + " " + quote(sync() + "/" + file));
+    ASSERT_EQ(run.status, 0) << ::testing::PrintToString(run.lines);
+  }
+  // Width and height of the bitmap in a picture database.
+  std::pair<int, int> sizeOf(const Snapshot& s, const std::string& stem) {
+    Bytes data = joined(pdb(s, pdbFileName(stem)));
+    if (data.size() < 32) return {0, 0};
+    return {loadBe16(&data[2]), loadBe16(&data[4])};
+  }
+  size_t linesStarting(const CommandRun& run, const std::string& start) {
+    return size_t(std::count_if(run.lines.begin(), run.lines.end(),
+                                [&](const std::string& l) { return l.starts_with(start); }));
+  }
+  void mixedFolder() {
+    photo("Beach.jpg", 1200, 900);
+    photo("Shot.png", 100, 80);
+    photo("Phone.heic", 90, 120);
+    photo("Tiles.jpg", 50, 50);
+    photo("Sea.jpg", 60, 40);
+    photo("Sea.png", 40, 60);
+    syncBefore = snapshot(sync());
+  }
+};
+
+const std::string kLeftTiles =
+    "[-1] Lumora: file Tiles.jpg was not copied to the handheld: Tiles.bmp of the same name "
+    "goes instead.";
+const std::string kLeftSea =
+    "[-1] Lumora: file Sea.png was not copied to the handheld: Sea.jpg of the same name goes "
+    "instead.";
+
+TEST_F(PhotoE2E, PhotosGoToTheHandheldNamedLikeBmpFilesWhenOn) {
+  for (int type : {0, 3}) {
+    SCOPED_TRACE(type);
+    reset();
+    mixedFolder();
+    settings("Photos=1\r\nFitToDevice=1\r\n");
+    CommandRun run = sync(type);
+    EXPECT_EQ(run.count(kCreated), 8u) << ::testing::PrintToString(run.lines);
+    EXPECT_EQ(run.count(kLeftTiles), 1u);
+    EXPECT_EQ(run.count(kLeftSea), 1u);
+    Snapshot hand = snapshot(handheld());
+    EXPECT_EQ(sizeOf(hand, "Beach"), std::make_pair(320, 240));
+    EXPECT_EQ(sizeOf(hand, "Shot"), std::make_pair(100, 80));
+    EXPECT_EQ(sizeOf(hand, "Phone"), std::make_pair(90, 120));
+    EXPECT_EQ(sizeOf(hand, "Sea"), std::make_pair(60, 40));
+    expectCreatedFrom(hand, "Tiles", *readBmp(syncBefore["Tiles.bmp"]));
+    Snapshot desk = snapshot(sync());
+    for (const auto& [name, bytes] : syncBefore) EXPECT_EQ(desk[name], bytes) << name;
+    for (auto stem : {"Beach", "Shot", "Phone", "Sea"})
+      EXPECT_EQ(desk.count(std::string(stem) + ".bmp"), 0u) << stem;
+  }
+}
+
+TEST_F(PhotoE2E, PhotosStayOnTheDesktopWhenOff) {
+  for (const std::string keys : {"", "Photos=0\r\nFitToDevice=0\r\nDither=0\r\n"}) {
+    SCOPED_TRACE(keys);
+    reset();
+    mixedFolder();
+    settings(keys);
+    CommandRun run = sync(0);
+    EXPECT_EQ(run.count(kCreated), 4u);
+    EXPECT_EQ(run.count(kLeftTiles), 0u);
+    Snapshot hand = snapshot(handheld());
+    for (auto stem : {"Beach", "Shot", "Phone", "Sea"})
+      EXPECT_EQ(hand.count(pdbFileName(stem)), 0u) << stem;
+  }
+}
+
+// A handheld picture named like a desktop photo is that photo: no sync type brings it back
+// as a second file or puts the handheld's smaller copy in place of the original.
+TEST_F(PhotoE2E, AHandheldPictureNamedLikeAPhotoCountsAsPresent) {
+  photo("Meadow.jpg", 1600, 1200);
+  photo("Doodle.png", 64, 64);
+  settings("Photos=1\r\nFitToDevice=1\r\n");
+  const Bytes meadow = test::readFile(sync() + "/Meadow.jpg");
+  const Bytes doodle = test::readFile(sync() + "/Doodle.png");
+  const struct {
+    int type;
+    size_t created;
+    size_t kept;  // "desktop keeps its photo" lines: as often as type 2 meets the pictures
+  } cases[] = {{0, 4, 0}, {2, 0, 3}, {0, 0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    CommandRun run = sync(c.type);
+    EXPECT_EQ(run.count(kCreated), c.created) << ::testing::PrintToString(run.lines);
+    EXPECT_EQ(linesStarting(run,
+                            "[-1] Lumora: handheld database \"Meadow\" was not copied: the "
+                            "desktop keeps its photo") +
+                  linesStarting(run,
+                                "[-1] Lumora: handheld database \"Doodle\" was not copied: "
+                                "the desktop keeps its photo"),
+              c.kept);
+    Snapshot desk = snapshot(sync());
+    EXPECT_EQ(desk.count("Meadow.bmp") + desk.count("Doodle.bmp"), 0u);
+    EXPECT_EQ(desk["Meadow.jpg"], meadow);
+    EXPECT_EQ(desk["Doodle.png"], doodle);
+    EXPECT_EQ(snapshot(handheld())["Meadow.pdb"], handheldBefore["Meadow.pdb"]);
+  }
+  // Type 3 puts the desktop's photo in the handheld's place.
+  sync(3);
+  Snapshot hand = snapshot(handheld());
+  EXPECT_EQ(sizeOf(hand, "Meadow"), std::make_pair(320, 240));
+  EXPECT_EQ(sizeOf(hand, "Doodle"), std::make_pair(64, 64));
+  // Without Photos the handheld's picture comes to the desktop as today.
+  settings("");
+  sync(0);
+  EXPECT_EQ(snapshot(sync()).count("Meadow.bmp"), 1u);
+}
+
+TEST_F(PhotoE2E, FitScalesAPictureTheHandheldWouldRefuseAndLeavesOthersAlone) {
+  Picture big{900, 700, std::vector<uint32_t>(900 * 700, 0x336699)};
+  test::writeFile(sync() + "/Big.bmp", writeBmp(big, 24, {}));
+  photo("Huge.jpg", 2000, 1500);
+  settings("Photos=1\r\nFitToDevice=1\r\n");
+  CommandRun run = sync(0);
+  EXPECT_EQ(linesStarting(run, "[-1] Lumora: Cannot download"), 0u);
+  Snapshot hand = snapshot(handheld());
+  EXPECT_EQ(sizeOf(hand, "Big"), std::make_pair(320, 249));
+  EXPECT_EQ(sizeOf(hand, "Huge"), std::make_pair(320, 240));
+  expectCreatedFrom(hand, "Lighthouse", *readBmp(syncBefore["Lighthouse.bmp"]));
+}
+
+TEST_F(PhotoE2E, ABrokenPhotoIsOneRefusalLineNamingIt) {
+  photo("Whole.jpg", 200, 150);
+  Bytes whole = test::readFile(sync() + "/Whole.jpg");
+  const struct {
+    const char* file;
+    Bytes bytes;
+  } cases[] = {
+      {"Cut.jpg", Bytes(whole.begin(), whole.begin() + long(whole.size() / 3))},
+      {"Header.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13}},
+      {"Text.heic", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'p', 'h', 'o', 't', 'o'}},
+  };
+  for (const auto& c : cases) test::writeFile(sync() + "/" + c.file, c.bytes);
+  settings("Photos=1\r\n");
+  CommandRun run = sync(0);
+  for (const auto& c : cases)
+    EXPECT_EQ(linesStarting(
+                  run, std::string("[-1] Lumora: Cannot download ") + c.file + " file to handheld"),
+              1u)
+        << c.file;
+  EXPECT_EQ(sizeOf(snapshot(handheld()), "Whole"), std::make_pair(200, 150));
+  EXPECT_EQ(run.count(kSuccess), 1u);
+}
+
 }  // namespace
 }  // namespace lumora::samples

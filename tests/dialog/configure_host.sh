@@ -69,6 +69,19 @@ grep -q "16-bit no, double density no, compressed no" "$work/out" || fail "bitma
 run 0 --user Alice --set AcceptedDepth=16 --set depth=16
 expect "depth back" "$(value "$ini" Lumdex AcceptedDepth)" 16
 
+# The photo keys have no control: written directly, on and off, under either name.
+for set in "photos=1 fit=1 dither=1:1 1 1:sent yes, fitted yes, dithered yes" \
+           "Photos=0 FitToDevice=1 Dither=0:0 1 0:sent no, fitted yes, dithered no"; do
+  IFS=: read -r assignments want shown <<<"$set"
+  args=()
+  for a in $assignments; do args+=(--set "$a"); done
+  run 0 --user Alice "${args[@]}"
+  expect "photo keys ($assignments)" "$(value "$ini" Lumdex Photos) $(value "$ini" Lumdex FitToDevice) \
+$(value "$ini" Lumdex Dither)" "$want"
+  grep -q "^photos: *$shown$" "$work/out" || fail "photos line: $(cat "$work/out")"
+done
+[ ! -e "$actions" ] || fail "photo keys wrote Actions.ini"
+
 # Folder and next action: OK in the dialog; scope "next only".
 run 0 --user Alice --set 'folder=C:\Pictures' --set next=desktop
 expect folder "$(value "$ini" Lumdex SyncDir)" 'C:\Pictures'
@@ -95,6 +108,7 @@ grep -q "does not exist" "$work/out" || fail "missing folder message: $(cat "$wo
 run 2 --user Alice --set depth=12
 run 2 --user Alice --set colour=blue
 run 2 --user Alice --set next=later
+run 2 --user Alice --set photos=yes
 run 2 --user Alice --set default=sync --set next=desktop
 run 2 --user Alice --set "folder=C:\\$(printf 'y%.0s' {1..260})"
 cmp -s "$ini" "$work/ini.before" || fail "a refused run changed Lumdex.ini"

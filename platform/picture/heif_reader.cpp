@@ -96,10 +96,13 @@ std::optional<Picture> decodeHeif(ByteView file, const PictureLimits& limits, st
   int stride = 0;
   const uint8_t* plane =
       heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-  if (!plane || iw <= 0 || ih <= 0 || static_cast<uint64_t>(iw) > w ||
-      static_cast<uint64_t>(ih) > h || stride < iw * 4 ||
+  // What was checked against the limits must be what came out: a file whose headers
+  // announce another size is refused.
+  if (!plane || static_cast<uint64_t>(iw) != w || static_cast<uint64_t>(ih) != h ||
+      stride < iw * 4 ||
       heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8) {
-    fail(reason, "not a readable HEIF file: the decoded image is not 8-bit RGBA of its size");
+    fail(reason, "not a readable HEIF file: its image does not decode to " + std::to_string(w) +
+                     " x " + std::to_string(h) + " 8-bit pixels");
     return std::nullopt;
   }
   Picture out;

@@ -67,8 +67,6 @@ TEST(PaletteDither, PaletteColoursStayAndOthersAverageOut) {
     EXPECT_NEAR(g / n, picture::greenOf(c.colour), 1.0) << c.what;
     EXPECT_NEAR(b / n, picture::blueOf(c.colour), 1.0) << c.what;
   }
-  const auto exact = dithered(std::vector<uint32_t>(100, colourRef(0x33, 0x99, 0xFF)), 10);
-  for (uint8_t i : exact) EXPECT_EQ(i, nearestPaletteIndex(0x33, 0x99, 0xFF));
 }
 
 picture::Picture noisePicture(int32_t w, int32_t h, unsigned seed) {
@@ -107,29 +105,6 @@ TEST(EncodeOptions, DitherChangesOnlyEightBitPicturesAndRepeatsExactly) {
   EXPECT_EQ(encodePicture(p, device(8), {false, true}).bitmap, dither8);
   EXPECT_EQ(encodePicture(p, device(16), {false, true}).bitmap,
             encodePicture(p, device(16)).bitmap);
-}
-
-TEST(EncodeOptions, FitScalesOnlyWhatWouldBeRefused) {
-  const struct {
-    int32_t w, h;
-    bool fit;
-    EncodeStatus status;
-    int32_t outW, outH;
-  } cases[] = {
-      {1200, 1600, false, EncodeStatus::tooLarge, 0, 0},
-      {1200, 1600, true, EncodeStatus::encoded, 120, 160},
-      {160, 120, true, EncodeStatus::encoded, 160, 120},
-      {161, 160, true, EncodeStatus::encoded, 160, 159},
-  };
-  for (const auto& c : cases) {
-    const auto r = encodePicture(noisePicture(c.w, c.h, 1), device(16), {c.fit, false});
-    EXPECT_EQ(r.status, c.status) << c.w << "x" << c.h;
-    if (r.status != EncodeStatus::encoded) continue;
-    const auto header = parseHeader(r.bitmap);
-    ASSERT_TRUE(header);
-    EXPECT_EQ(header->width, c.outW);
-    EXPECT_EQ(header->height, c.outH);
-  }
 }
 
 }  // namespace

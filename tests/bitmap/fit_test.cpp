@@ -85,10 +85,6 @@ TEST(SizeForDevice, ScalesOnlyWhatTheEncoderRefusesAndAlwaysPassesIt) {
   }
 }
 
-std::vector<uint32_t> scaled(const std::vector<uint32_t>& pixels, Size from, Size to) {
-  return scalePixels(pixels, from, to);
-}
-
 TEST(BoxScaler, AveragesTheAreaEachOutputPixelCovers) {
   const struct {
     const char* what;
@@ -102,7 +98,7 @@ TEST(BoxScaler, AveragesTheAreaEachOutputPixelCovers) {
       {"same size", {1, 2, 3, 4}, {2, 2}, {2, 2}, {1, 2, 3, 4}},
       {"rounding", {0, 1}, {2, 1}, {1, 1}, {1}},  // half way rounds up
   };
-  for (const auto& c : cases) EXPECT_EQ(scaled(c.in, c.from, c.to), c.want) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(scalePixels(c.in, c.from, c.to), c.want) << c.what;
 }
 
 TEST(BoxScaler, KeepsAUniformPictureAndItsMeanAtAnyRatio) {
@@ -112,12 +108,12 @@ TEST(BoxScaler, KeepsAUniformPictureAndItsMeanAtAnyRatio) {
                           {Size{33, 100}, Size{32, 99}},
                           {Size{500, 3}, Size{1, 1}}}) {
     std::vector<uint32_t> flat(size_t(from.width) * size_t(from.height), 0x336699);
-    for (uint32_t p : scaled(flat, from, to)) ASSERT_EQ(p, 0x336699u);
+    for (uint32_t p : scalePixels(flat, from, to)) ASSERT_EQ(p, 0x336699u);
 
     std::vector<uint32_t> noise(flat.size());
     uint64_t sum = 0;
     for (auto& p : noise) sum += (p = rng() & 0xFF);
-    const auto out = scaled(noise, from, to);
+    const auto out = scalePixels(noise, from, to);
     uint64_t outSum = 0;
     for (uint32_t p : out) outSum += p & 0xFF;
     const double inMean = double(sum) / double(noise.size());

@@ -36,34 +36,36 @@ Colour scene(double x, double y) {
   return c;
 }
 
-uint8_t clamp8(double v) {
-  return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-}
-
-// The scene sampled at pixel centres.
-picture::Picture render(int32_t w, int32_t h) {
-  picture::Picture p{w, h, 24, {}};
-  for (int32_t y = 0; y < h; ++y)
-    for (int32_t x = 0; x < w; ++x) {
-      Colour c = scene((x + 0.5) / w, (y + 0.5) / h);
-      p.pixels.push_back(picture::colourRef(clamp8(c.r), clamp8(c.g), clamp8(c.b)));
-    }
-  return p;
-}
-
-// The scene averaged over each pixel (8 x 8 samples): what the fitted picture should be.
-std::vector<Colour> ideal(int32_t w, int32_t h) {
+// The scene averaged over each of w x h pixels from n x n samples: n = 1 is what a
+// picture file holds, n = 8 what a fitted picture should be.
+std::vector<Colour> sampled(int32_t w, int32_t h, int n) {
   std::vector<Colour> out;
   for (int32_t y = 0; y < h; ++y)
     for (int32_t x = 0; x < w; ++x) {
       Colour sum{0, 0, 0};
-      for (int sy = 0; sy < 8; ++sy)
-        for (int sx = 0; sx < 8; ++sx) {
-          Colour c = scene((x + (sx + 0.5) / 8) / w, (y + (sy + 0.5) / 8) / h);
+      for (int sy = 0; sy < n; ++sy)
+        for (int sx = 0; sx < n; ++sx) {
+          Colour c = scene((x + (sx + 0.5) / n) / w, (y + (sy + 0.5) / n) / h);
           sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b};
         }
-      out.push_back({sum.r / 64, sum.g / 64, sum.b / 64});
+      out.push_back({sum.r / n / n, sum.g / n / n, sum.b / n / n});
     }
+  return out;
+}
+
+picture::Picture render(int32_t w, int32_t h) {
+  auto clamp8 = [](double v) { return uint8_t(std::lround(std::clamp(v, 0.0, 255.0))); };
+  picture::Picture p{w, h, 24, {}};
+  for (const Colour& c : sampled(w, h, 1))
+    p.pixels.push_back(picture::colourRef(clamp8(c.r), clamp8(c.g), clamp8(c.b)));
+  return p;
+}
+
+std::vector<Colour> colours(const std::vector<uint32_t>& pixels) {
+  std::vector<Colour> out;
+  for (uint32_t c : pixels)
+    out.push_back(
+        {double(picture::redOf(c)), double(picture::greenOf(c)), double(picture::blueOf(c))});
   return out;
 }
 
@@ -116,7 +118,7 @@ TEST(PictureQuality, FittedPictureIsWithinOneDecibelOfTheCommonResizeTool) {
   ASSERT_EQ(theirs->width, to.width);
   ASSERT_EQ(theirs->height, to.height);
 
-  const auto want = ideal(to.width, to.height);
+  const auto want = sampled(to.width, to.height, 8);
   const double ours = psnr(viaRgb565(scalePixels(photo.pixels, {1200, 900}, to)), want);
   const double reference = psnr(viaRgb565(theirs->pixels), want);
   EXPECT_GE(ours, reference - 1.0) << "ours " << ours << " dB, convert " << reference << " dB";
@@ -162,11 +164,7 @@ std::vector<Colour> shownAt8Bits(const picture::Picture& p, bool dither) {
 
 TEST(PictureQuality, DitheredEightBitPictureIsCloserToTheOriginalThanNearestColour) {
   const picture::Picture p = render(320, 240);
-  std::vector<Colour> original;
-  for (uint32_t c : p.pixels)
-    original.push_back(
-        {double(picture::redOf(c)), double(picture::greenOf(c)), double(picture::blueOf(c))});
-  const auto want = blurred(original, p.width, p.height);
+  const auto want = blurred(colours(p.pixels), p.width, p.height);
   const double nearest = psnr(blurred(shownAt8Bits(p, false), p.width, p.height), want);
   const double dithered = psnr(blurred(shownAt8Bits(p, true), p.width, p.height), want);
   EXPECT_GT(dithered, nearest + 3) << "dithered " << dithered << " dB, nearest " << nearest;

@@ -527,41 +527,37 @@ const std::string kLeftSea =
     "[-1] Lumora: file Sea.png was not copied to the handheld: Sea.jpg of the same name goes "
     "instead.";
 
-TEST_F(PhotoE2E, PhotosGoToTheHandheldNamedLikeBmpFilesWhenOn) {
-  for (int type : {0, 3}) {
-    SCOPED_TRACE(type);
+TEST_F(PhotoE2E, PhotosGoToTheHandheldNamedLikeBmpFilesOnlyWhenOn) {
+  const struct {
+    int type;
+    const char* keys;
+    bool photos;
+  } cases[] = {{0, "Photos=1\r\nFitToDevice=1\r\n", true},
+               {3, "Photos=1\r\nFitToDevice=1\r\n", true},
+               {0, "", false},
+               {3, "Photos=0\r\nFitToDevice=0\r\nDither=0\r\n", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.type) + " " + c.keys);
     reset();
     mixedFolder();
-    settings("Photos=1\r\nFitToDevice=1\r\n");
-    CommandRun run = sync(type);
-    EXPECT_EQ(run.count(kCreated), 8u) << ::testing::PrintToString(run.lines);
-    EXPECT_EQ(run.count(kLeftTiles), 1u);
-    EXPECT_EQ(run.count(kLeftSea), 1u);
+    settings(c.keys);
+    CommandRun run = sync(c.type);
+    EXPECT_EQ(run.count(kCreated), c.photos ? 8u : 4u) << ::testing::PrintToString(run.lines);
+    EXPECT_EQ(run.count(kLeftTiles), c.photos ? 1u : 0u);
+    EXPECT_EQ(run.count(kLeftSea), c.photos ? 1u : 0u);
     Snapshot hand = snapshot(handheld());
+    expectCreatedFrom(hand, "Tiles", *readBmp(syncBefore["Tiles.bmp"]));
+    Snapshot desk = snapshot(sync());
+    for (const auto& [name, bytes] : syncBefore) EXPECT_EQ(desk[name], bytes) << name;
+    for (auto stem : {"Beach", "Shot", "Phone", "Sea"}) {
+      EXPECT_EQ(desk.count(std::string(stem) + ".bmp"), 0u) << stem;
+      EXPECT_EQ(hand.count(pdbFileName(stem)), c.photos ? 1u : 0u) << stem;
+    }
+    if (!c.photos) continue;
     EXPECT_EQ(sizeOf(hand, "Beach"), std::make_pair(320, 240));
     EXPECT_EQ(sizeOf(hand, "Shot"), std::make_pair(100, 80));
     EXPECT_EQ(sizeOf(hand, "Phone"), std::make_pair(90, 120));
     EXPECT_EQ(sizeOf(hand, "Sea"), std::make_pair(60, 40));
-    expectCreatedFrom(hand, "Tiles", *readBmp(syncBefore["Tiles.bmp"]));
-    Snapshot desk = snapshot(sync());
-    for (const auto& [name, bytes] : syncBefore) EXPECT_EQ(desk[name], bytes) << name;
-    for (auto stem : {"Beach", "Shot", "Phone", "Sea"})
-      EXPECT_EQ(desk.count(std::string(stem) + ".bmp"), 0u) << stem;
-  }
-}
-
-TEST_F(PhotoE2E, PhotosStayOnTheDesktopWhenOff) {
-  for (const std::string keys : {"", "Photos=0\r\nFitToDevice=0\r\nDither=0\r\n"}) {
-    SCOPED_TRACE(keys);
-    reset();
-    mixedFolder();
-    settings(keys);
-    CommandRun run = sync(0);
-    EXPECT_EQ(run.count(kCreated), 4u);
-    EXPECT_EQ(run.count(kLeftTiles), 0u);
-    Snapshot hand = snapshot(handheld());
-    for (auto stem : {"Beach", "Shot", "Phone", "Sea"})
-      EXPECT_EQ(hand.count(pdbFileName(stem)), 0u) << stem;
   }
 }
 

@@ -58,10 +58,5 @@ TEST(PhotoFiles, ABmpOrAnEarlierPhotoOfTheSameNameGoesInstead) {
   }
 }
 
-TEST(PhotoFiles, PhotoNamesAreFoldedStemsOfPhotosOnly) {
-  EXPECT_EQ(photoNames({"Sea.jpg", "sky.PNG", "Tree.bmp", "x.txt", "Sea.heic"}),
-            (std::set<std::string>{"SEA", "SKY"}));
-}
-
 }  // namespace
 }  // namespace lumora::pictures

@@ -50,6 +50,10 @@ if(CASE STREQUAL "encode")
   if(EXISTS ${WORK}/big.lum)
     message(FATAL_ERROR "a refused picture left an output file")
   endif()
+  # --fit scales it down instead, to the larger fit of either orientation.
+  run(0 encode ${rgb24} ${WORK}/fit.lum --max-width 100 --max-height 50 --fit --dither)
+  run(0 info ${WORK}/fit.lum)
+  expect_in("${OUT}" "width: 99\nheight: 50\nbitsPerPixel: 16\n")
   # The size test takes the product of the maxima: a tall narrow device fits a wide picture.
   run(0 encode ${rgb24} ${WORK}/tall.lum --max-width 64 --max-height 254)
 
@@ -113,6 +117,10 @@ elseif(CASE STREQUAL "photo")
   expect_in("${OUT}" "width: 8\nheight: 16\nbitsPerPixel: 16\n")
   run(1 encode ${PHOTOS}/corpus_heif/rgb-64x32-turned6.heic ${WORK}/big.lum --max-width 16 --max-height 16)
   expect_in("${ERR}" "over the size limit")
+  run(0 encode ${PHOTOS}/corpus_heif/rgb-64x32-turned6.heic ${WORK}/fit.lum --max-width 16
+      --max-height 16 --depth 8 --fit --dither)
+  run(0 info ${WORK}/fit.lum)
+  expect_in("${OUT}" "width: 8\nheight: 16\nbitsPerPixel: 8\n")
 elseif(CASE STREQUAL "usage")
   run(2)
   expect_in("${ERR}" "usage: lumora-bitmap")

@@ -70,3 +70,12 @@ row() {
 row lumora-bitmap "$ours_cpu" "$ours_peak"
 row imagemagick "$im_cpu" "$im_peak"
 row netpbm "$pbm_cpu" "$pbm_peak"
+
+# The netpbm stages stream into each other and run at the same time, so the pipeline holds
+# the sum of their peaks at once; /usr/bin/time of the whole shows only the largest.
+t="/usr/bin/time -f %M -o"
+bash -c "$t '$work/s1' jpegtopnm '$work/photo.jpg' 2>/dev/null | $t '$work/s2' pamscale \
+  -xyfit 320 320 | $t '$work/s3' pnmremap -fs -mapfile='$map' 2>/dev/null \
+  | $t '$work/s4' pnmtopalm -depth 8 >/dev/null"
+awk '{ sum += $1 } END { printf "netpbm stages together: %d KiB\n", sum }' \
+  "$work/s1" "$work/s2" "$work/s3" "$work/s4"

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_version.h"
 #include "host/bitmap/commands.h"
 
 namespace {
@@ -20,7 +21,8 @@ constexpr const char* kUsage =
     "  info FILE                              header fields, or a photo's format, size\n"
     "                                         and orientation\n"
     "\n"
-    "Run 'lumora-bitmap COMMAND --help' for a command's details.\n"
+    "Run 'lumora-bitmap COMMAND --help' for a command's details; --version prints the\n"
+    "version.\n"
     "Exit status: 0 done, 1 picture or bitmap refused, 2 usage or I/O error.\n";
 
 }  // namespace
@@ -44,6 +46,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kDone;
   }
+  if (command == "--version") return lumora::printVersion("lumora-bitmap");
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "encode") return runEncode(args);
   if (command == "decode") return runDecode(args);

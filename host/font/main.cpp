@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/program_version.h"
 #include "fonts/conduit_converter.h"
 #include "fonts/installer_converter.h"
 
@@ -29,7 +30,8 @@ const char kHelp[] =
     "         variant in the temporary folder; both delete it afterwards.\n"
     "\n"
     "The variant is \"installer\" unless given. Exit status: 0 done, 1 the font was\n"
-    "refused or could not be converted or queued (the reason is printed), 2 usage error.\n";
+    "refused or could not be converted or queued (the reason is printed), 2 usage error.\n"
+    "lumora-font --version prints the version.\n";
 
 enum class Variant { conduit, installer };
 
@@ -109,6 +111,8 @@ int queue(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+    return lumora::printVersion("lumora-font");
   Options o;
   const std::string error = parse(argc, argv, o);
   if (o.help) {

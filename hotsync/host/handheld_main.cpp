@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/program_version.h"
 #include "hotsync/host/handheld_state.h"
 #include "hotsync/host/options.h"
 #include "hotsync/host/serial_port.h"
@@ -300,6 +301,7 @@ int runConnect(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -309,6 +311,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (command == "--version") return lumora::printVersion("lumora-handheld");
   if (command == "connect") return runConnect(argc - 1, argv + 1);
   std::fprintf(stderr, "lumora-handheld: unknown command '%s'\n\n%s", command.c_str(), kUsage);
   return 2;

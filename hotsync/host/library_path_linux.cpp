@@ -6,6 +6,13 @@
 #include <cstdlib>
 #include <vector>
 
+#ifndef LUMORA_MULTIARCH
+#define LUMORA_MULTIARCH ""
+#endif
+#ifndef LUMORA_INSTALL_LIBDIR
+#define LUMORA_INSTALL_LIBDIR "lib"
+#endif
+
 namespace lumora::host {
 namespace {
 
@@ -42,10 +49,9 @@ std::string resolveLibrary(std::string_view windowsName) {
     return isFile(path) ? path : std::string();
   }
   std::string file = hostLibraryName(windowsName);
-  std::vector<std::string> folders = splitSearchList(std::getenv("LUMORA_LIBRARY_PATH"), ':');
-  std::string here = programFolder();
-  folders.push_back(here);
-  folders.push_back(here + "/../lib");
+  const InstallLayout layout{LUMORA_MULTIARCH, LUMORA_INSTALL_LIBDIR};
+  const std::vector<std::string> folders =
+      librarySearchFolders(std::getenv("LUMORA_LIBRARY_PATH"), ':', programFolder(), layout);
   for (const std::string& folder : folders) {
     std::string candidate = folder + "/" + file;
     if (isFile(candidate)) return candidate;

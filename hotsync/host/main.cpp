@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/program_version.h"
 #include "hotsync/host/commands.h"
 
 namespace {
@@ -25,7 +26,8 @@ constexpr const char* kUsage =
     "  log --user NAME                print the user's HotSync log\n"
     "  replay FILE.json...            check recorded HotSync sessions against the link code\n"
     "\n"
-    "Run 'lumora-hotsync COMMAND --help' for a command's options.\n"
+    "Run 'lumora-hotsync COMMAND --help' for a command's options; --version prints the\n"
+    "version.\n"
     "Exit status: 0 done, 1 the work failed, 2 usage error.\n"
     "\n"
     "Environment: LUMORA_WINDOWS_DIR (the Windows folder: Lumdex.ini, conduits.ini, HotSync/),\n"
@@ -34,6 +36,8 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Whole lines reach a pipe or the journal as they are printed, not when a buffer fills.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) {
     std::fputs(kUsage, stderr);
     return 2;
@@ -43,6 +47,7 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return 0;
   }
+  if (command == "--version") return lumora::printVersion("lumora-hotsync");
   using namespace lumora::host;
   struct Entry {
     const char* name;

@@ -1,5 +1,6 @@
 #include "hotsync/host/link_session.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -126,16 +127,20 @@ struct Summary {
     printLogEntry(text, activity, nullptr);
     static_cast<Summary*>(context)->lines.emplace_back(text);
   }
-  std::string text(const std::string& user) const {
+  // closing, when given, is the last line whatever the length of the others.
+  std::string text(const std::string& user, const std::string& closing = {}) const {
     constexpr size_t kMaxBytes = 1024;  // a screenful or two on the handheld
+    const size_t room =
+        closing.empty() ? kMaxBytes : kMaxBytes - std::min(closing.size() + 1, kMaxBytes / 2);
     std::string out = "Lumora HotSync of " + user + "\n";
     for (const std::string& line : lines) {
-      if (out.size() + line.size() + 1 > kMaxBytes) {
+      if (out.size() + line.size() + 1 > room) {
         out += "...\n";
         break;
       }
       out += line + "\n";
     }
+    if (!closing.empty()) out += closing.substr(0, kMaxBytes / 2 - 1) + "\n";
     return out;
   }
 };
@@ -143,6 +148,14 @@ struct Summary {
 // Ends the session on the handheld; the result of the session is decided already.
 void endOfSync(DlpClient& client, uint16_t status) {
   client.ask<EndOfSyncAnswer>(EndOfSyncRequest{status});
+}
+
+// A HotSync that could not run: the reason goes into the handheld's HotSync log too, so
+// that its owner sees why, then the session ends.
+void failOnHandheld(DlpClient& client, const std::string& logText) {
+  if (client.broken()) return;
+  client.ask<AddSyncLogEntryAnswer>(AddSyncLogEntryRequest{logText});
+  endOfSync(client, EndOfSyncRequest::kOther);
 }
 
 }  // namespace
@@ -162,7 +175,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
     result.error =
         "the handheld has no user name: give it one on the handheld, or name the HotSync user "
         "with --user";
-    endOfSync(client, EndOfSyncRequest::kOther);
+    failOnHandheld(client, Summary{}.text("(no user name)", "HotSync failed: " + result.error));
     return result;
   }
 
@@ -188,7 +201,8 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
       r != 0) {
     result.error =
         "cannot connect the handheld for user " + result.user + " (code " + std::to_string(r) + ")";
-    endOfSync(client, EndOfSyncRequest::kOther);
+    HsSetLogObserver(printLogEntry, nullptr);
+    failOnHandheld(client, summary.text(result.user, "HotSync failed: " + result.error));
     return result;
   }
   // The summary's observer must not outlive it.
@@ -217,7 +231,8 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   std::string error;
   if (!runRegisteredConduit(syncType, error)) {
     result.error = error;
-    endOfSync(client, EndOfSyncRequest::kOther);
+    HsDisconnect();
+    failOnHandheld(client, summary.text(result.user, "HotSync failed: " + error));
     return result;
   }
   const bool reset = HsResetRequested() != 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "hotsync/store/host_files.h"
+#include "platform/files/files.h"
 
 namespace lumora::hotsync::hostfs {
 namespace {
@@ -164,12 +165,7 @@ bool exists(const std::string& path) {
 }
 
 bool makeFolders(const std::string& path) {
-  for (size_t i = 1; i <= path.size(); ++i) {
-    if (i < path.size() && path[i] != '/') continue;
-    std::string part = path.substr(0, i);
-    if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-  }
-  return isFolder(path);
+  return files::makeHostFolders(path);
 }
 
 bool writeFileAtomic(const std::string& path, ByteView bytes, bool replace) {

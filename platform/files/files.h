@@ -87,6 +87,14 @@ FileSystem& fileSystem();
 // Installs fs (not owned) until reset with nullptr; returns the previous one.
 FileSystem* setFileSystem(FileSystem* fs);
 
+#if !defined(_WIN32)
+// Creates a host folder and its missing parents; true when it is a folder afterwards. A
+// folder that exists costs one stat and no mkdir, and only the missing parents are made:
+// callers that make their folder before every write (log lines, journal entries) do not
+// fill a HotSync with mkdir calls failing on existing folders.
+bool makeHostFolders(const std::string& hostPath);
+#endif
+
 // The host's file system, for wrappers that pass most calls through.
 FileSystem& hostFileSystem();
 

@@ -7,11 +7,36 @@
 #include <cerrno>
 #include <cstdio>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
 
 namespace lumora::files {
+
+bool makeHostFolders(const std::string& hostPath) {
+  auto isFolder = [](const std::string& p) {
+    struct stat st {};
+    return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  };
+  if (isFolder(hostPath)) return true;
+  // Up to the deepest part that exists, then down again making each missing one.
+  std::vector<std::string> missing;
+  std::string part = hostPath;
+  while (!part.empty() && part != "/") {
+    struct stat st {};
+    if (::lstat(part.c_str(), &st) == 0) break;
+    missing.push_back(part);
+    size_t slash = part.find_last_of('/');
+    if (slash == std::string::npos) break;
+    part.resize(slash == 0 ? 1 : slash);
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it)
+    if (::mkdir(it->c_str(), 0755) != 0 && errno != EEXIST) return false;
+  return isFolder(hostPath);
+}
+
 namespace {
 
 class Fd {
@@ -222,14 +247,7 @@ class HostFileSystem final : public FileSystem {
   }
 
   bool makeFolders(std::string_view path) override {
-    std::string host = paths::toHostPath(path);
-    for (size_t i = 1; i <= host.size(); ++i) {
-      if (i < host.size() && host[i] != '/') continue;
-      std::string part = host.substr(0, i);
-      if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    }
-    struct stat st {};
-    return ::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return makeHostFolders(paths::toHostPath(path));
   }
 
   std::string tempFolder() override { return paths::tempFolder(); }

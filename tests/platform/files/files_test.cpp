@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -149,6 +150,39 @@ TEST_F(HostFiles, MakeFoldersCreatesParents) {
   EXPECT_TRUE(fs.makeFolders(dir.file("a/b/c")));
   struct stat st {};
   EXPECT_EQ(::stat(dir.file("a/b/c").c_str(), &st), 0);
+}
+
+// Only missing folders are made, from the deepest one that exists; whatever is in the way
+// (a file, a link to nowhere) makes it fail.
+TEST_F(HostFiles, MakeHostFoldersMakesOnlyWhatIsMissing) {
+  test::writeText(dir.file("file"), "x");
+  ASSERT_EQ(::mkdir(dir.file("target").c_str(), 0755), 0);
+  ASSERT_EQ(::symlink(dir.file("target").c_str(), dir.file("link").c_str()), 0);
+  ASSERT_EQ(::symlink(dir.file("nowhere").c_str(), dir.file("dangling").c_str()), 0);
+  struct Case {
+    const char* path;  // below the test folder
+    bool made;
+  };
+  const Case cases[] = {
+      {"", true},                  // exists already
+      {"one", true},               // one level
+      {"two/levels/deep", true},   // missing parents
+      {"two/levels/deep/", true},  // trailing separator
+      {"two/levels/other", true},  // beside an existing one
+      {"file", false},             // a file in the way
+      {"file/below", false},       // a file as a parent
+      {"link", true},              // a link to a folder
+      {"link/inside", true},       // below one
+      {"dangling", false},         // a link to nothing is not replaced
+      {"dangling/below", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string path = dir.file(c.path);
+    EXPECT_EQ(makeHostFolders(path), c.made);
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode), c.made);
+  }
 }
 
 }  // namespace

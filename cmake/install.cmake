@@ -85,12 +85,20 @@ if(LUMORA_HELP2MAN AND LUMORA_GZIP AND NOT CMAKE_CROSSCOMPILING)
   set(lumora_pages)
   foreach(program ${lumora_programs})
     set(page ${CMAKE_BINARY_DIR}/man/${program}.1)
+    # Sections --help has no room for.
+    set(include ${CMAKE_SOURCE_DIR}/packaging/man/${program}.h2m)
+    set(include_option)
+    set(include_file)
+    if(EXISTS ${include})
+      set(include_option --include=${include})
+      set(include_file ${include})
+    endif()
     add_custom_command(OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
       COMMAND ${LUMORA_HELP2MAN} --no-info --section=1 "--name=${${program}_summary}"
-              --output=${page} $<TARGET_FILE:${program}>
+              ${include_option} --output=${page} $<TARGET_FILE:${program}>
       COMMAND ${LUMORA_GZIP} -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${include_file}
       COMMENT "Manual page of ${program}"
       VERBATIM)
     list(APPEND lumora_pages ${page}.gz)

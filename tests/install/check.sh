@@ -41,7 +41,12 @@ expect_files() {  # prefix libdir
 
 # A sync of type 0 in process and one over the network, with nothing of the build in reach.
 demo() {  # bin_dir samples_dir label
-  local bin=$1 samples=$2 label=$3 home=$work/home-$3
+  local bin=$1 samples=$2 label=$3 home=$work/home-$3 program
+  # Every program starts: it finds the libraries it links against.
+  for program in lumora-hotsync lumora-handheld lumora-bitmap lumora-font; do
+    env -i PATH=/usr/bin:/bin "$bin/$program" --version | grep -qx "$program [0-9.]*" ||
+      fail "$label: $program --version"
+  done
   mkdir -p "$home/windows"
   cp -r "$samples/handheld" "$home/handheld"
   cp -r "$samples/handheld" "$home/handheld2"
@@ -109,7 +114,7 @@ demo "$prefix/bin" "$prefix/share/lumora/samples" installed
 
 step "cpack -G DEB"
 (cd "$build" && cpack -G DEB > "$work/cpack.out" 2>&1) || fail "cpack: $(cat "$work/cpack.out")"
-package=$(ls -t "$build"/lumora-desktop_*_amd64.deb "$build"/lumora-desktop_*_*.deb 2>/dev/null | head -1)
+package=$(ls -t "$build"/lumora-desktop_*.deb 2>/dev/null | head -1)
 [ -n "$package" ] || fail "no package: $(cat "$work/cpack.out")"
 echo "$package"
 

@@ -33,7 +33,9 @@ run() {  # expected-status args... ; output in $work/out
   [ "$got" -eq "$want" ] || fail "configure $* exited $got, expected $want: $(cat "$work/out")"
 }
 
-"$host" configure --help | grep -q "usage: lumora-hotsync configure" || fail "--help"
+# grep -q would stop reading early, and pipefail would then count the writer's SIGPIPE.
+"$host" configure --help > "$work/help" || fail "--help exit status"
+grep -q "usage: lumora-hotsync configure" "$work/help" || fail "--help"
 run 2
 run 2 --user ""
 run 2 --user "$(printf 'x%.0s' {1..64})"

@@ -96,7 +96,7 @@ expect_files "$prefix" lib
 no_build_paths "$prefix"/bin/* "$prefix"/lib/*.so
 grep -qx "ExecStart=$prefix/bin/lumora-hotsync serve \$LUMORA_SERVE_ARGS" \
   "$prefix/lib/systemd/user/lumora-hotsync.service" || fail "the unit's ExecStart"
-zcat "$prefix/share/man/man1/lumora-hotsync.1.gz" | grep -q '^\.TH LUMORA-HOTSYNC' || fail "man page"
+zcat "$prefix/share/man/man1/lumora-hotsync.1.gz" | grep '^\.TH LUMORA-HOTSYNC' > /dev/null || fail "man page"
 
 step "systemd-analyze verify of the user unit"
 if command -v systemd-analyze > /dev/null; then
@@ -145,7 +145,7 @@ mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates"
 touch "$root/var/lib/dpkg/status" "$root/var/lib/dpkg/available"
 dpkg --root="$root" --force-not-root --force-depends --log=/dev/null --unpack "$package" \
   > "$work/dpkg.out" 2>&1 || fail "dpkg --unpack: $(cat "$work/dpkg.out")"
-dpkg --root="$root" -L lumora-desktop | grep -qx /usr/bin/lumora-hotsync || fail "dpkg -L"
+dpkg --root="$root" -L lumora-desktop | grep -x /usr/bin/lumora-hotsync > /dev/null || fail "dpkg -L"
 expect_files "$root/usr" lib
 grep -qx 'ExecStart=/usr/bin/lumora-hotsync serve $LUMORA_SERVE_ARGS' \
   "$root/usr/lib/systemd/user/lumora-hotsync.service" || fail "the packaged unit's ExecStart"

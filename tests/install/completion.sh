@@ -16,6 +16,8 @@ cases=(
   "lumora-font c|convert"
   "lumora-hotsync serve --s|--serial --serial-listen --sync-type"
   "lumora-hotsync serve --once --l|--listen"
+  "lumora-hotsync serve --u|--usb --user"
+  "lumora-handheld connect --serial /dev/x --framing |netsync slp"
   "lumora-hotsync sync --h|--handheld --help"
   "lumora-hotsync log --|--help --user"
   "lumora-bitmap decode --o|--overwrite"

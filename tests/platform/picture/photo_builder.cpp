@@ -85,7 +85,7 @@ Bytes makeJpeg(int32_t width, int32_t height, const PixelFn& pixel, uint16_t ori
   return out;
 }
 
-Bytes makePng(const PngSpec& s) {
+Bytes makePng(const PngRecipe& s) {
   std::unique_ptr<spng_ctx, void (*)(spng_ctx*)> ctx(spng_ctx_new(SPNG_CTX_ENCODER), spng_ctx_free);
   spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
   spng_ihdr ihdr{};
@@ -129,7 +129,7 @@ Bytes makePng(const PngSpec& s) {
 
 Bytes makeRgbPng(int32_t width, int32_t height, const PixelFn& pixel, uint16_t orientation,
                  bool interlaced) {
-  PngSpec s;
+  PngRecipe s;
   s.width = static_cast<uint32_t>(width);
   s.height = static_cast<uint32_t>(height);
   s.interlaced = interlaced;

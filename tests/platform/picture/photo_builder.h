@@ -23,7 +23,7 @@ enum class JpegKind { rgb, grey, cmyk, progressive };
 Bytes makeJpeg(int32_t width, int32_t height, const PixelFn& pixel, uint16_t orientation = 0,
                JpegKind kind = JpegKind::rgb);
 
-struct PngSpec {
+struct PngRecipe {
   uint32_t width = 0, height = 0;
   uint8_t colourType = 2;  // 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
   uint8_t bitDepth = 8;
@@ -33,7 +33,7 @@ struct PngSpec {
   std::vector<uint8_t> paletteAlpha;  // tRNS of a palette
   uint16_t orientation = 0;           // eXIf chunk when not 0
 };
-Bytes makePng(const PngSpec& spec);
+Bytes makePng(const PngRecipe& recipe);
 
 // An 8-bit RGB PNG of the pixels.
 Bytes makeRgbPng(int32_t width, int32_t height, const PixelFn& pixel, uint16_t orientation = 0,

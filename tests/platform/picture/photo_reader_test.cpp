@@ -18,7 +18,7 @@ using test::makeHeif;
 using test::makeJpeg;
 using test::makePng;
 using test::makeRgbPng;
-using test::PngSpec;
+using test::PngRecipe;
 
 constexpr uint32_t kRed = colourRef(255, 0, 0);
 constexpr uint32_t kGreen = colourRef(0, 255, 0);
@@ -176,9 +176,9 @@ TEST(PhotoReader, JpegDctScaleIsTheSmallestStillAtLeastTheHint) {
   }
 }
 
-PngSpec png(uint8_t colourType, uint8_t bitDepth, std::initializer_list<unsigned> values,
-            bool interlaced = false) {
-  PngSpec s;
+PngRecipe png(uint8_t colourType, uint8_t bitDepth, std::initializer_list<unsigned> values,
+              bool interlaced = false) {
+  PngRecipe s;
   s.width = 2;
   s.height = 1;
   s.colourType = colourType;
@@ -198,7 +198,7 @@ PngSpec png(uint8_t colourType, uint8_t bitDepth, std::initializer_list<unsigned
   return s;
 }
 
-PngSpec withPalette(PngSpec s, std::vector<uint32_t> palette, std::vector<uint8_t> alpha) {
+PngRecipe withPalette(PngRecipe s, std::vector<uint32_t> palette, std::vector<uint8_t> alpha) {
   s.palette = std::move(palette);
   s.paletteAlpha = std::move(alpha);
   return s;
@@ -207,7 +207,7 @@ PngSpec withPalette(PngSpec s, std::vector<uint32_t> palette, std::vector<uint8_
 TEST(PhotoReader, PngVariantsComeOutAsColoursOnWhite) {
   struct Case {
     const char* name;
-    PngSpec spec;
+    PngRecipe recipe;
     uint32_t first, second;  // the two pixels of a 2 x 1 picture
     uint16_t bitsPerPixel;
     bool alpha;
@@ -230,7 +230,7 @@ TEST(PhotoReader, PngVariantsComeOutAsColoursOnWhite) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const Bytes file = makePng(c.spec);
+    const Bytes file = makePng(c.recipe);
     auto d = describePicture(file);
     ASSERT_TRUE(d);
     EXPECT_EQ(d->bitsPerPixel, c.bitsPerPixel);

@@ -1,10 +1,15 @@
 // The USB seam over libusb-1.0.
 #include <libusb.h>
 
+#include <filesystem>
+#include <string>
+
 #include "hotsync/host/usb_device.h"
 
 namespace lumora::host {
 namespace {
+
+constexpr const char* kUsbDeviceFolder = "/dev/bus/usb";
 
 constexpr int kInterface = 0;
 
@@ -168,6 +173,13 @@ class LibusbBus final : public UsbBus {
 }  // namespace
 
 std::unique_ptr<UsbBus> openLibusb(std::string& error) {
+  // Without the kernel's USB device files libusb starts but never sees a device, so serve
+  // would wait for ever (containers, machines without a USB controller).
+  std::error_code ignored;
+  if (!std::filesystem::exists(kUsbDeviceFolder, ignored)) {
+    error = std::string("USB cannot be used here: this machine has no ") + kUsbDeviceFolder;
+    return nullptr;
+  }
   libusb_context* context = nullptr;
   int code = libusb_init(&context);
   if (code != LIBUSB_SUCCESS) {

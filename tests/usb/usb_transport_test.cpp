@@ -44,66 +44,21 @@ TEST(UsbTransport, HotSyncEndpointsFoundInTheOrderThatWorks) {
     link::UsbEndpoints endpoints;
     std::vector<uint8_t> requests;  // control requests made, in order
   };
+  using S = UsbEndpointSource;
   const std::vector<UsbBulkEndpoint> bulk64{{0x81, 64}, {0x01, 64}, {0x82, 64}, {0x02, 64}};
   const std::vector<UsbBulkEndpoint> bulk512{{0x81, 512}, {0x01, 512}};
+  const Bytes ext3 = hex(kExtOnEndpoint3), short4 = hex(kShortOnEndpoint4);
+  const Bytes noPorts = hex("00 00 0000"), junk = hex("ff ff"), noHotSync = hex("0100 00 01");
+  const auto none = std::nullopt;
   const Case cases[] = {
-      {"extended answer",
-       kTungsten,
-       hex(kExtOnEndpoint3),
-       hex(kShortOnEndpoint4),
-       bulk64,
-       UsbEndpointSource::ExtConnectionInfo,
-       {3, 3},
-       {4}},
-      {"extended stalls",
-       kTungsten,
-       std::nullopt,
-       hex(kShortOnEndpoint4),
-       bulk64,
-       UsbEndpointSource::ConnectionInfo,
-       {4, 4},
-       {4, 3, 1}},
-      {"extended has no ports",
-       kTungsten,
-       hex("00 00 0000"),
-       hex(kShortOnEndpoint4),
-       bulk64,
-       UsbEndpointSource::ConnectionInfo,
-       {4, 4},
-       {4, 3, 1}},
-      {"both stall",
-       kTungsten,
-       std::nullopt,
-       std::nullopt,
-       bulk64,
-       UsbEndpointSource::BulkDescriptors,
-       {1, 1},
-       {4, 3}},
-      {"both nonsense",
-       kTungsten,
-       hex("ff ff"),
-       hex("0100 00 01"),
-       bulk64,
-       UsbEndpointSource::BulkDescriptors,
-       {1, 1},
-       {4, 3}},
-      {"nothing usable", kTungsten, std::nullopt, hex("0000"), bulk512, std::nullopt, {}, {4, 3}},
-      {"m100 asks nothing",
-       kM100,
-       hex(kExtOnEndpoint3),
-       std::nullopt,
-       bulk64,
-       UsbEndpointSource::BulkDescriptors,
-       {1, 1},
-       {}},
-      {"early Clie set-up",
-       kClie,
-       hex(kExtOnEndpoint3),
-       std::nullopt,
-       bulk64,
-       UsbEndpointSource::BulkDescriptors,
-       {1, 1},
-       {0x08, 0x0A}},
+      {"extended answer", kTungsten, ext3, short4, bulk64, S::ExtConnectionInfo, {3, 3}, {4}},
+      {"extended stalls", kTungsten, none, short4, bulk64, S::ConnectionInfo, {4, 4}, {4, 3, 1}},
+      {"no ports", kTungsten, noPorts, short4, bulk64, S::ConnectionInfo, {4, 4}, {4, 3, 1}},
+      {"both stall", kTungsten, none, none, bulk64, S::BulkDescriptors, {1, 1}, {4, 3}},
+      {"both nonsense", kTungsten, junk, noHotSync, bulk64, S::BulkDescriptors, {1, 1}, {4, 3}},
+      {"nothing usable", kTungsten, none, hex("0000"), bulk512, none, {}, {4, 3}},
+      {"m100 asks nothing", kM100, ext3, none, bulk64, S::BulkDescriptors, {1, 1}, {}},
+      {"early Clie set-up", kClie, ext3, none, bulk64, S::BulkDescriptors, {1, 1}, {0x08, 0x0A}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -183,12 +138,39 @@ struct Side {
   std::string root;
 };
 
-// serve --usb alone over the scripted bus, through serve's loop.
+// serve's loop over the transports, with the Windows folder of `side` when given; `out`
+// gets what it printed.
+int serveCaptured(std::vector<std::unique_ptr<Transport>> transports, bool once,
+                  const LinkSessionOptions& options, std::string& out, const Side* side = nullptr) {
+  std::optional<test::ScopedEnv> windows;
+  if (side) windows.emplace("LUMORA_WINDOWS_DIR", side->root + "/windows");
+  testing::internal::CaptureStdout();
+  const int status = serveOn(std::move(transports), options, once);
+  out = testing::internal::GetCapturedStdout();
+  return status;
+}
+
+// serve --usb alone over the scripted bus.
 int serveUsb(UsbBus& bus, std::optional<link::UsbId> only, bool once,
-             const LinkSessionOptions& options) {
+             const LinkSessionOptions& options, std::string& out, const Side* side = nullptr) {
   std::vector<std::unique_ptr<Transport>> transports;
   transports.push_back(makeUsbTransport(bus, only));
-  return serveOn(std::move(transports), options, once);
+  return serveCaptured(std::move(transports), once, options, out, side);
+}
+
+// A device whose HotSync endpoints lead to the simulated handheld over side's folder.
+ScriptedUsbDevice handheldOf(const UsbDeviceInfo& info, const Side& side) {
+  ScriptedUsbDevice d;
+  d.info = info;
+  d.folder = side.root + "/handheld";
+  d.user.name = "Tester";
+  return d;
+}
+
+LinkSessionOptions timeout(int ms) {
+  LinkSessionOptions options;
+  options.timeoutMs = ms;
+  return options;
 }
 
 std::map<std::string, Bytes> folder(const std::string& dir) {
@@ -224,26 +206,17 @@ TEST(UsbServe, HotSyncsEqualTheInProcessSync) {
     Side usb(temp.file("usb")), local(temp.file("local"));
 
     ScriptedUsbBus bus;
-    ScriptedUsbDevice script;
-    script.info = c.info;
+    ScriptedUsbDevice script = handheldOf(c.info, usb);
     script.extInfo = hex("01 00 0000  63 6e 79 73 02 00 0000");
     script.peer = c.peer;
-    script.folder = usb.root + "/handheld";
-    script.user.name = "Tester";
     auto state = bus.add(script);
-    LinkSessionOptions options;
+    LinkSessionOptions options = timeout(10000);
     options.syncType = c.syncType;
-    options.timeoutMs = 10000;
-    int status = 0;
     std::string out;
-    {
-      test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
-      testing::internal::CaptureStdout();
-      status =
-          serveUsb(bus, c.byId ? std::optional(c.info.id) : std::nullopt, /*once=*/true, options);
-      out = testing::internal::GetCapturedStdout();
-    }
-    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(serveUsb(bus, c.byId ? std::optional(c.info.id) : std::nullopt, /*once=*/true,
+                       options, out, &usb),
+              0)
+        << out;
     EXPECT_EQ(out.rfind("waiting for a USB handheld", 0), 0u) << out;
     EXPECT_NE(out.find("HotSync from " + usbLabel(c.info.id) + "\n"), std::string::npos) << out;
     EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
@@ -266,25 +239,18 @@ TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
     ScriptedUsbDevice bad;
     const char* line;
   };
-  ScriptedUsbDevice denied;
-  denied.info = kTungsten;
+  auto silent = [](const UsbDeviceInfo& info) {
+    ScriptedUsbDevice d;
+    d.info = info;
+    d.peer = UsbPeer::Silent;
+    return d;
+  };
+  ScriptedUsbDevice denied = silent(kTungsten), garbage = silent(kTungsten),
+                    stalls = silent(kTungsten);
   denied.openError = "Access denied (insufficient permissions)";
-  ScriptedUsbDevice garbage;
-  garbage.info = kTungsten;
   garbage.extInfo = hex("ff");
   garbage.connInfo = hex("0300 02 02 02 02");
-  garbage.bulk = {{0x81, 512}, {0x01, 512}};
-  garbage.peer = UsbPeer::Silent;
-  ScriptedUsbDevice stalls;
-  stalls.info = kTungsten;
-  stalls.bulk = garbage.bulk;
-  stalls.peer = UsbPeer::Silent;
-  ScriptedUsbDevice silent;
-  silent.info = kTungsten;
-  silent.peer = UsbPeer::Silent;
-  ScriptedUsbDevice silentVisor;
-  silentVisor.info = kVisor;
-  silentVisor.peer = UsbPeer::Silent;
+  garbage.bulk = stalls.bulk = {{0x81, 512}, {0x01, 512}};
   const Case cases[] = {
       {"no permission", denied,
        "cannot open USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: Access denied "
@@ -300,10 +266,10 @@ TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
        "no HotSync endpoints on USB 0830:0060 (Tungsten series, Zire 71) on bus 1 device 5: "
        "GetExtConnectionInfo: refused (stall); GetConnectionInfo: refused (stall); no bulk "
        "endpoints of 64 bytes in both directions\n"},
-      {"never sends", silent,
+      {"never sends", silent(kTungsten),
        "closed the connection from USB 0830:0060 (Tungsten series, Zire 71): NetSync "
        "handshake: waiting for"},
-      {"Visor never sends", silentVisor,
+      {"Visor never sends", silent(kVisor),
        "closed the connection from USB 082d:0100 (Visor, Treo 300): no serial HotSync wakeup"},
   };
   for (const auto& c : cases) {
@@ -312,20 +278,9 @@ TEST(UsbServe, ABadDeviceGetsALineAndTheNextSyncs) {
     Side usb(temp.file("usb"));
     ScriptedUsbBus bus;
     auto bad = bus.add(c.bad);
-    ScriptedUsbDevice good;
-    good.info = {{0x0830, 0x0061}, 1, 7};
-    good.folder = usb.root + "/handheld";
-    good.user.name = "Tester";
-    auto next = bus.add(good);
-    LinkSessionOptions options;
-    options.timeoutMs = 300;
+    auto next = bus.add(handheldOf({{0x0830, 0x0061}, 1, 7}, usb));
     std::string out;
-    {
-      test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
-      testing::internal::CaptureStdout();
-      serveUsb(bus, std::nullopt, /*once=*/false, options);
-      out = testing::internal::GetCapturedStdout();
-    }
+    serveUsb(bus, std::nullopt, /*once=*/false, timeout(300), out, &usb);
     EXPECT_NE(out.find(c.line), std::string::npos) << out;
     EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
     EXPECT_TRUE(bad->opened);
@@ -342,12 +297,8 @@ TEST(UsbServe, NoiseFromADeviceGivenByIdGetsALine) {
   noisy.peer = UsbPeer::Recorded;
   noisy.recording = {{true, Bytes(40, 0x55)}};
   bus.add(noisy);
-  LinkSessionOptions options;
-  options.timeoutMs = 300;
-  testing::internal::CaptureStdout();
-  int status = serveUsb(bus, noisy.info.id, /*once=*/true, options);
-  std::string out = testing::internal::GetCapturedStdout();
-  EXPECT_EQ(status, 1) << out;
+  std::string out;
+  EXPECT_EQ(serveUsb(bus, noisy.info.id, /*once=*/true, timeout(300), out), 1) << out;
   EXPECT_NE(out.find("closed the connection from USB 1234:5678 (not a known model): 40 bytes "
                      "that start neither a serial nor a NetSync HotSync"),
             std::string::npos)
@@ -394,25 +345,14 @@ TEST(UsbServe, SharesTheLoopWithOtherTransports) {
   test::TempDir temp;
   Side usb(temp.file("usb"));
   ScriptedUsbBus bus;
-  ScriptedUsbDevice good;
-  good.info = kTungsten;
-  good.folder = usb.root + "/handheld";
-  good.user.name = "Tester";
-  auto state = bus.add(good);
+  auto state = bus.add(handheldOf(kTungsten, usb));
   std::vector<std::unique_ptr<Transport>> transports;
   transports.push_back(makeUsbTransport(bus, std::nullopt));
   int steps = 0;
   transports.push_back(std::make_unique<CountingTransport>(steps));
-  LinkSessionOptions options;
-  options.timeoutMs = 10000;
   std::string out;
-  int status = 0;
-  {
-    test::ScopedEnv windows("LUMORA_WINDOWS_DIR", usb.root + "/windows");
-    testing::internal::CaptureStdout();
-    status = serveOn(std::move(transports), options, /*once=*/false);
-    out = testing::internal::GetCapturedStdout();
-  }
+  const int status =
+      serveCaptured(std::move(transports), /*once=*/false, timeout(10000), out, &usb);
   EXPECT_EQ(out.rfind("waiting for a USB handheld\nwaiting on the other one\n", 0), 0u) << out;
   EXPECT_NE(out.find("HotSync of Tester complete"), std::string::npos) << out;
   EXPECT_TRUE(state->ended) << state->peerError;

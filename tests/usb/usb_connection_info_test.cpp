@@ -16,6 +16,19 @@ struct Case {
   const char* error = "";            // part of the refusal's text
 };
 
+template <size_t N>
+void expectDecodes(Result<UsbEndpoints> (*decode)(ByteView), const Case (&cases)[N]) {
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto got = decode(hex(c.answer));
+    ASSERT_EQ(bool(got), c.want.has_value()) << (got ? "" : got.error().message);
+    if (got)
+      EXPECT_EQ(*got, *c.want);
+    else
+      EXPECT_NE(got.error().message.find(c.error), std::string::npos) << got.error().message;
+  }
+}
+
 TEST(UsbConnectionInfo, ExtendedAnswersPickTheHotSyncPort) {
   const Case cases[] = {
       {"one port, same endpoint", "01 00 0000  63 6e 79 73 02 00 0000", UsbEndpoints{2, 2}},
@@ -41,15 +54,7 @@ TEST(UsbConnectionInfo, ExtendedAnswersPickTheHotSyncPort) {
       {"longer than asked", "01 00 0000  63 6e 79 73 02 00 0000  000000000000000000", std::nullopt,
        "21 bytes"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto got = decodeExtConnectionInfo(hex(c.answer));
-    ASSERT_EQ(bool(got), c.want.has_value()) << (got ? "" : got.error().message);
-    if (got)
-      EXPECT_EQ(*got, *c.want);
-    else
-      EXPECT_NE(got.error().message.find(c.error), std::string::npos) << got.error().message;
-  }
+  expectDecodes(decodeExtConnectionInfo, cases);
 }
 
 TEST(UsbConnectionInfo, ShortAnswersPickTheHotSyncPort) {
@@ -66,15 +71,7 @@ TEST(UsbConnectionInfo, ShortAnswersPickTheHotSyncPort) {
       {"one byte", "01", std::nullopt, "1 bytes"},
       {"seven bytes", "0100 02 02 000000", std::nullopt, "7 bytes"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    auto got = decodeConnectionInfo(hex(c.answer));
-    ASSERT_EQ(bool(got), c.want.has_value()) << (got ? "" : got.error().message);
-    if (got)
-      EXPECT_EQ(*got, *c.want);
-    else
-      EXPECT_NE(got.error().message.find(c.error), std::string::npos) << got.error().message;
-  }
+  expectDecodes(decodeConnectionInfo, cases);
 }
 
 TEST(UsbConnectionInfo, BytesAvailableIsTwoBigEndianBytes) {

@@ -3,14 +3,8 @@
 # the handheld's own HotSync log (printed by lumora-handheld), which ends normally.
 set -euo pipefail
 host=$1 handheld=$2 samples=$3
-work=$(mktemp -d)
-server=
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/e2e_common.sh
+source "$(dirname "$0")/../support/e2e_common.sh"
 
 # name | register the conduit first? | lumora-handheld's options | the handheld's log line
 cases=(
@@ -27,10 +21,7 @@ for c in "${cases[@]}"; do
 
   timeout 60 "$host" serve --listen 127.0.0.1:0 --once > "$work/serve.out" 2>&1 &
   server=$!
-  for _ in $(seq 100); do
-    grep -q '^listening on ' "$work/serve.out" && break
-    sleep 0.1
-  done
+  wait_for_line "$work/serve.out" '^listening on ' || true
   address=$(sed -n 's/^listening on //p' "$work/serve.out")
   [ -n "$address" ] || fail "$name: serve did not start: $(cat "$work/serve.out")"
   # shellcheck disable=SC2086

@@ -7,33 +7,10 @@
 #    HotSync ends as one that was never broken off (no temporary files, journal empty).
 set -euo pipefail
 host=$1 handheld=$2 bridge=$3 samples=$4
-work=$(mktemp -d)
-server= cable= pids=()
-cleanup() {
-  for p in $server $cable "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/e2e_common.sh
+source "$(dirname "$0")/../support/e2e_common.sh"
 
 export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
-
-prepare() {  # side handheld...
-  local side=$1; shift
-  mkdir -p "$work/$side/windows"
-  for h in "$@"; do cp -r "$samples/handheld" "$work/$side/$h"; done
-  cp -r "$samples/sync" "$work/$side/sync"
-  printf '[Lumdex]\r\nSyncDir=%s\r\n' "$work/$side/sync" > "$work/$side/windows/Lumdex.ini"
-  LUMORA_WINDOWS_DIR=$work/$side/windows "$host" register > /dev/null
-}
-
-wait_for_line() {  # file pattern [count]
-  for _ in $(seq 150); do
-    [ "$(grep -c "$2" "$1" || true)" -ge "${3:-1}" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 start_serve() {  # side args...
   local side=$1; shift

@@ -4,25 +4,11 @@
 # sync folder and the HotSync log entries must be the same, byte for byte.
 set -euo pipefail
 host=$1 handheld=$2 samples=$3
-work=$(mktemp -d)
-server=
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/e2e_common.sh
+source "$(dirname "$0")/../support/e2e_common.sh"
 
 # Same dates in both runs.
 export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
-
-prepare() {  # side
-  mkdir -p "$work/$1/windows"
-  cp -r "$samples/handheld" "$work/$1/handheld"
-  cp -r "$samples/sync" "$work/$1/sync"
-  printf '[Lumdex]\r\nSyncDir=%s\r\n' "$work/$1/sync" > "$work/$1/windows/Lumdex.ini"
-  LUMORA_WINDOWS_DIR=$work/$1/windows "$host" register > /dev/null
-}
 
 # The log's entries without the time each was written.
 entries() { sed -E 's/^[0-9-]+ [0-9:]+  //' "$1"; }

@@ -6,33 +6,10 @@
 # and hangs up: the server must say so and go on.
 set -euo pipefail
 host=$1 handheld=$2 bridge=$3 samples=$4
-work=$(mktemp -d)
-server= cable=
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  [ -n "$cable" ] && kill "$cable" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/e2e_common.sh
+source "$(dirname "$0")/../support/e2e_common.sh"
 
 export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
-
-prepare() {  # side
-  mkdir -p "$work/$1/windows"
-  cp -r "$samples/handheld" "$work/$1/handheld"
-  cp -r "$samples/sync" "$work/$1/sync"
-  printf '[Lumdex]\r\nSyncDir=%s\r\n' "$work/$1/sync" > "$work/$1/windows/Lumdex.ini"
-  LUMORA_WINDOWS_DIR=$work/$1/windows "$host" register > /dev/null
-}
-
-wait_for_line() {  # file pattern
-  for _ in $(seq 100); do
-    grep -q "$2" "$1" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 for via in pty tcp; do
   for type in 0 3; do

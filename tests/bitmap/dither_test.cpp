@@ -81,13 +81,7 @@ picture::Picture noisePicture(int32_t w, int32_t h, unsigned seed) {
 }
 
 DeviceCapabilities device(uint8_t depth) {
-  DeviceCapabilities c;
-  c.depth = depth;
-  c.maxWidth = 160;
-  c.maxHeight = 160;
-  c.density = 72;
-  c.compression = 0;
-  return c;
+  return {.depth = depth, .maxWidth = 160, .maxHeight = 160, .density = 72};
 }
 
 TEST(EncodeOptions, DitherChangesOnlyEightBitPicturesAndRepeatsExactly) {

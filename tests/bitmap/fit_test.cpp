@@ -10,14 +10,6 @@
 namespace lumora::bitmap {
 namespace {
 
-DeviceCapabilities device(int16_t maxWidth, int16_t maxHeight) {
-  DeviceCapabilities c;
-  c.depth = 16;
-  c.maxWidth = maxWidth;
-  c.maxHeight = maxHeight;
-  return c;
-}
-
 TEST(FitSize, LargestSizeInsideTheRectangleInEitherOrientation) {
   const struct {
     int32_t w, h, maxW, maxH;
@@ -77,10 +69,11 @@ TEST(SizeForDevice, ScalesOnlyWhatTheEncoderRefusesAndAlwaysPassesIt) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
-    const auto got = sizeForDevice(c.w, c.h, c.depth, device(c.maxW, c.maxH));
+    const DeviceCapabilities device{.depth = 16, .maxWidth = c.maxW, .maxHeight = c.maxH};
+    const auto got = sizeForDevice(c.w, c.h, c.depth, device);
     EXPECT_EQ(got, c.want);
     if (got) {
-      EXPECT_TRUE(fitsDevice(got->width, got->height, c.depth, device(c.maxW, c.maxH)));
+      EXPECT_TRUE(fitsDevice(got->width, got->height, c.depth, device));
     }
   }
 }

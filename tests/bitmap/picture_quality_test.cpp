@@ -145,11 +145,10 @@ std::vector<Colour> blurred(const std::vector<Colour>& in, int32_t w, int32_t h)
 }
 
 std::vector<Colour> shownAt8Bits(const picture::Picture& p, bool dither) {
-  DeviceCapabilities caps;
-  caps.depth = 8;
-  caps.maxWidth = int16_t(p.width);
-  caps.maxHeight = int16_t(p.height);
-  caps.density = kStandardDensity;
+  const DeviceCapabilities caps{.depth = 8,
+                                .maxWidth = int16_t(p.width),
+                                .maxHeight = int16_t(p.height),
+                                .density = kStandardDensity};
   const auto r = encodePicture(p, caps, {false, dither});
   EXPECT_EQ(r.status, EncodeStatus::encoded);
   std::vector<Colour> out;

@@ -51,12 +51,8 @@ picture::Picture sample(int32_t width, int32_t height, uint16_t storedBits) {
 TEST(RoundTrip, EveryPictureTheEncoderAcceptsComesBack) {
   for (auto [w, h] : {std::pair{10000, 10}, std::pair{10, 10000}, std::pair{32767, 3}}) {
     SCOPED_TRACE(std::to_string(w) + " x " + std::to_string(h));
-    DeviceCapabilities caps;
-    caps.depth = 16;
-    caps.maxWidth = 320;
-    caps.maxHeight = 320;
-    caps.density = 144;
-    caps.compression = 1;
+    const DeviceCapabilities caps{
+        .depth = 16, .maxWidth = 320, .maxHeight = 320, .density = 144, .compression = 1};
     const picture::Picture p = sample(w, h, 24);
     auto encoded = encodePicture(p, caps);
     ASSERT_EQ(encoded.status, EncodeStatus::encoded) << encoded.reason;

@@ -10,14 +10,8 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 deb=0
 [ "${2:-}" = "--deb" ] && deb=1
-work=$(mktemp -d)
-server=
-cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+# shellcheck source=../support/e2e_common.sh
+source "$(dirname "$0")/../support/e2e_common.sh"
 step() { echo "== $* ($SECONDS s)"; }
 
 # The installed files every prefix gets (udev rules only once the source has them).
@@ -65,10 +59,7 @@ demo() {  # bin_dir samples_dir label
 
   run "$bin/lumora-hotsync" serve --listen 127.0.0.1:0 --once --sync-type 0 > "$home/serve.out" 2>&1 &
   server=$!
-  for _ in $(seq 100); do
-    grep -q '^listening on ' "$home/serve.out" && break
-    sleep 0.1
-  done
+  wait_for_line "$home/serve.out" '^listening on ' || true
   local address
   address=$(sed -n 's/^listening on //p' "$home/serve.out")
   [ -n "$address" ] || fail "$label: serve did not start: $(cat "$home/serve.out")"

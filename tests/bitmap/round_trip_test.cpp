@@ -1,7 +1,9 @@
 // Desktop picture -> handheld bitmap -> desktop .bmp, through both seams.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <string>
 
 #include "bitmap/bmp_file.h"
 #include "bitmap/decoder.h"
@@ -46,6 +48,25 @@ picture::Picture sample(int32_t width, int32_t height, uint16_t storedBits) {
   return p;
 }
 
+// The picture encoded for caps and decoded again; nullopt (with a failure) when either side
+// refuses it, or it comes back at another size.
+std::optional<DecodedPicture> roundTrip(const picture::Picture& p, const DeviceCapabilities& caps) {
+  auto encoded = encodePicture(p, caps);
+  if (encoded.status != EncodeStatus::encoded) {
+    ADD_FAILURE() << "encoder refused: " << encoded.reason;
+    return std::nullopt;
+  }
+  std::string reason;
+  auto decoded = decodeToRows(encoded.bitmap, kHandheldPictureLimits, &reason);
+  if (!decoded) {
+    ADD_FAILURE() << "decoder refused: " << reason;
+  } else if (decoded->width != p.width || decoded->height != p.height) {
+    ADD_FAILURE() << "came back as " << decoded->width << " x " << decoded->height;
+    return std::nullopt;
+  }
+  return decoded;
+}
+
 // Whatever the encoder accepts must decode again: long thin pictures pass the encoder's
 // area test with a side far beyond a handheld screen.
 TEST(RoundTrip, EveryPictureTheEncoderAcceptsComesBack) {
@@ -54,13 +75,8 @@ TEST(RoundTrip, EveryPictureTheEncoderAcceptsComesBack) {
     const DeviceCapabilities caps{
         .depth = 16, .maxWidth = 320, .maxHeight = 320, .density = 144, .compression = 1};
     const picture::Picture p = sample(w, h, 24);
-    auto encoded = encodePicture(p, caps);
-    ASSERT_EQ(encoded.status, EncodeStatus::encoded) << encoded.reason;
-    std::string reason;
-    auto decoded = decodeToRows(encoded.bitmap, kHandheldPictureLimits, &reason);
-    ASSERT_TRUE(decoded) << reason;
-    EXPECT_EQ(decoded->width, w);
-    EXPECT_EQ(decoded->height, h);
+    auto decoded = roundTrip(p, caps);
+    ASSERT_TRUE(decoded);
     EXPECT_EQ(at(*decoded, w - 1, h - 1), expected(p.pixels.back(), 16));
   }
 }
@@ -80,13 +96,8 @@ TEST(RoundTrip, EveryEncodedDepthDensityAndCoding) {
           caps.density = density;
           caps.compression = compression;
           const picture::Picture p = sample(w, h, 24);
-          auto encoded = encodePicture(p, caps);
-          ASSERT_EQ(encoded.status, EncodeStatus::encoded) << encoded.reason;
-          std::string reason;
-          auto decoded = decodeToRows(encoded.bitmap, kHandheldPictureLimits, &reason);
-          ASSERT_TRUE(decoded) << reason;
-          ASSERT_EQ(decoded->width, w);
-          ASSERT_EQ(decoded->height, h);
+          auto decoded = roundTrip(p, caps);
+          ASSERT_TRUE(decoded);
           for (int32_t y = 0; y < h; ++y)
             for (int32_t x = 0; x < w; ++x)
               ASSERT_EQ(at(*decoded, x, y), expected(p.pixels[size_t(y * w + x)], depth))

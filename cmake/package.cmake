@@ -41,6 +41,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Opened at run time, so shlibdeps cannot see it.
+if(LUMORA_HEIF_SONAME MATCHES "^libheif\\.so\\.([0-9]+)$")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libheif${CMAKE_MATCH_1}")
+endif()
 # The libraries sit in a library folder of the system: ldconfig runs once after all the
 # packages of an installation.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/triggers)

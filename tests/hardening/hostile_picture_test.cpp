@@ -18,6 +18,7 @@
 #include "hotsync/store/pdb_file.h"
 #include "samples/sample_files.h"
 #include "tests/hardening/sync_scene.h"
+#include "tests/support/temp_dir.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define LUMORA_UNDER_ASAN 1  // its shadow memory needs more address space than any limit
@@ -146,6 +147,28 @@ TEST(HostilePicture, HugeCodedBitmapIsRefusedAndTheNextPictureMoves) {
 #endif
   }
 }
+
+#ifdef LUMORA_BITMAP_EXE
+// A HEIF grid of 16 x 16 pixels whose one tile codes 8192 x 8192: the HEIF library would
+// take 400 MB for it. Refused from its boxes, before the library is even loaded.
+TEST(HostilePicture, HeifTileFarLargerThanItsImageIsRefusedInLittleMemory) {
+  test::TempDir dir;
+  const std::string hostile = std::string(LUMORA_SOURCE_DIR) +
+                              "/fuzz/photos/corpus_heif/grid-tiles-coding-8192-for-16x16.heic";
+  ProcessRun run = runLimited({LUMORA_BITMAP_EXE, "encode", hostile, dir.file("out.pdb")}, 0,
+                              dir.file("encode.txt"));
+  std::printf("hostile HEIF: peak %ld kB, %.3f s\n", run.peakKb, run.seconds);
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.lines.size(), 1u);
+  EXPECT_NE(run.lines[0].find("hold 67108864 pixels or more for an image of 16 x 16"),
+            std::string::npos)
+      << run.lines[0];
+  EXPECT_FALSE(fs::exists(dir.file("out.pdb")));
+#ifndef LUMORA_UNDER_ASAN
+  EXPECT_LT(run.peakKb, 64 * 1024);
+#endif
+}
+#endif
 
 }  // namespace
 }  // namespace lumora::hardening

@@ -308,6 +308,34 @@ TEST(PhotoReader, AnnouncedSizesBeyondLimitsAreRefusedBeforeDecoding) {
   }
 }
 
+// Files the fuzzer found or that were made from its finds: each item's size property, its
+// coded stream and the grid it belongs to disagree, and the library would allocate by the
+// largest of them.
+TEST(PhotoReader, HeifItemsLargerThanTheirImageAreRefusedBeforeDecoding) {
+  struct Case {
+    const char* file;
+    const char* reason;  // empty: decodes
+  };
+  const Case cases[] = {
+      {"rgba-16x16.heic", ""},
+      {"grid-tiles-coding-8192-for-16x16.heic",
+       "the tiles of grid item 2 hold 67108864 pixels or more for an image of 16 x 16"},
+      {"tile-announcing-4096-coding-64.heic",
+       "item 1 announces 4096 x 4096 pixels but codes 64 x 64"},
+      {"tile-coding-4096-announcing-64.heic",
+       "item 1 announces 64 x 64 pixels but codes 4096 x 4096"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const Bytes file = lumora::test::readFile(std::string(LUMORA_SOURCE_DIR) +
+                                              "/fuzz/photos/corpus_heif/" + c.file);
+    std::string reason;
+    auto p = decodePicture(file, kPictureLimits, {}, &reason);
+    EXPECT_EQ(reason, *c.reason ? std::string("not a readable HEIF file: ") + c.reason : "");
+    EXPECT_EQ(p.has_value(), !*c.reason);
+  }
+}
+
 TEST(PhotoReader, TruncatedFilesAreRefusedWithAReason) {
   const Bytes files[] = {
       makeJpeg(64, 48, markers(64, 8)),

@@ -1,0 +1,68 @@
+#include <dlfcn.h>
+
+#include <optional>
+
+#include "platform/picture/heif_library.h"
+
+namespace lumora::picture::detail {
+namespace {
+
+struct Loaded {
+  HeifLibrary api{};
+  std::string error;
+};
+
+template <typename F>
+bool bind(void* handle, const char* name, F& slot, std::string& error) {
+  slot = reinterpret_cast<F>(::dlsym(handle, name));
+  if (!slot) error = std::string("the HEIF library has no ") + name;
+  return slot != nullptr;
+}
+
+Loaded load() {
+  Loaded l;
+  // Kept open for the life of the process: pictures may be decoded at any time.
+  void* h = ::dlopen(LUMORA_HEIF_SONAME, RTLD_NOW | RTLD_LOCAL);
+  if (!h) {
+    const char* why = ::dlerror();
+    l.error = std::string("the HEIF library cannot be loaded: ") + (why ? why : LUMORA_HEIF_SONAME);
+    return l;
+  }
+  HeifLibrary& a = l.api;
+  std::string& e = l.error;
+  bool ok =
+      bind(h, "heif_context_alloc", a.context_alloc, e) &&
+      bind(h, "heif_context_free", a.context_free, e) &&
+      bind(h, "heif_context_set_maximum_image_size_limit", a.context_set_maximum_image_size_limit,
+           e) &&
+      bind(h, "heif_context_read_from_memory_without_copy", a.context_read_from_memory_without_copy,
+           e) &&
+      bind(h, "heif_context_get_primary_image_handle", a.context_get_primary_image_handle, e) &&
+      bind(h, "heif_image_handle_release", a.image_handle_release, e) &&
+      bind(h, "heif_image_handle_get_width", a.image_handle_get_width, e) &&
+      bind(h, "heif_image_handle_get_height", a.image_handle_get_height, e) &&
+      bind(h, "heif_image_handle_has_alpha_channel", a.image_handle_has_alpha_channel, e) &&
+      bind(h, "heif_image_handle_get_luma_bits_per_pixel", a.image_handle_get_luma_bits_per_pixel,
+           e) &&
+      bind(h, "heif_decode_image", a.decode_image, e) &&
+      bind(h, "heif_image_release", a.image_release, e) &&
+      bind(h, "heif_image_get_width", a.image_get_width, e) &&
+      bind(h, "heif_image_get_height", a.image_get_height, e) &&
+      bind(h, "heif_image_get_plane_readonly", a.image_get_plane_readonly, e) &&
+      bind(h, "heif_image_get_bits_per_pixel_range", a.image_get_bits_per_pixel_range, e);
+  if (!ok) ::dlclose(h);
+  return l;
+}
+
+}  // namespace
+
+const HeifLibrary* heifLibrary(std::string* reason) {
+  static const Loaded loaded = load();
+  if (!loaded.error.empty()) {
+    if (reason) *reason = loaded.error;
+    return nullptr;
+  }
+  return &loaded.api;
+}
+
+}  // namespace lumora::picture::detail

@@ -308,19 +308,36 @@ TEST(PhotoReader, AnnouncedSizesBeyondLimitsAreRefusedBeforeDecoding) {
   }
 }
 
-TEST(PhotoReader, TruncatedFilesAreRefusedWithAReason) {
-  const Bytes files[] = {
-      makeJpeg(64, 48, markers(64, 8)),
-      makeJpeg(64, 48, markers(64, 8), 0, JpegKind::progressive),
-      makeRgbPng(64, 48,
-                 [](int32_t x, int32_t y) {
-                   return colourRef(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x * y));
-                 }),
-      makeHeif(64, 32, markers(64, 16)),
+// The PNG with one bit of its image chunk's checksum flipped: every pixel is there.
+Bytes withBadImageChecksum(Bytes png) {
+  for (size_t i = 8; i + 12 <= png.size(); i += 12 + loadBe32(&png[i])) {
+    if (std::equal(png.begin() + ptrdiff_t(i) + 4, png.begin() + ptrdiff_t(i) + 8, "IDAT")) {
+      png[i + 8 + loadBe32(&png[i])] ^= 0x01;
+      break;
+    }
+  }
+  return png;
+}
+
+TEST(PhotoReader, TruncatedOrDamagedFilesAreRefusedWithAReason) {
+  const Bytes png = makeRgbPng(64, 48, [](int32_t x, int32_t y) {
+    return colourRef(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x * y));
+  });
+  const struct {
+    Bytes file;
+    bool whole;  // damaged inside, not cut
+  } cases[] = {
+      {makeJpeg(64, 48, markers(64, 8)), false},
+      {makeJpeg(64, 48, markers(64, 8), 0, JpegKind::progressive), false},
+      {png, false},
+      {makeHeif(64, 32, markers(64, 16)), false},
+      {withBadImageChecksum(png), true},
   };
-  for (const Bytes& file : files) {
-    for (size_t keep :
-         {size_t{1}, size_t{12}, file.size() / 3, file.size() * 2 / 3, file.size() - 20}) {
+  for (const auto& [file, whole] : cases) {
+    const auto keeps =
+        whole ? std::vector<size_t>{file.size()}
+              : std::vector<size_t>{1, 12, file.size() / 3, file.size() * 2 / 3, file.size() - 20};
+    for (size_t keep : keeps) {
       SCOPED_TRACE(formatName(sniffFormat(file)) + " cut to " + std::to_string(keep));
       std::string reason;
       EXPECT_FALSE(decodePicture(ByteView(file).first(keep), kPictureLimits, {}, &reason));

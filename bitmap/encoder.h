@@ -38,7 +38,7 @@ struct EncodeResult {
 
 // What the encoder may do beyond the plain conversion; both off by default.
 struct EncodeOptions {
-  bool fit = false;     // scale a picture too large for the device down to fit (sizeForDevice)
+  bool fit = false;     // scale a picture larger than the device's sides down (sizeForDevice)
   bool dither = false;  // error diffusion onto the palette at 8 bits, not the nearest colour
   picture::Formats formats = picture::Formats::bmpOnly;  // the file formats encodeFile reads
 };

@@ -36,8 +36,10 @@ Size fitSize(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight)
 std::optional<Size> sizeForDevice(int32_t width, int32_t height, unsigned depth,
                                   const DeviceCapabilities& caps) {
   if (width <= 0 || height <= 0 || caps.maxWidth <= 0 || caps.maxHeight <= 0) return std::nullopt;
-  if (fitsDevice(width, height, depth, caps)) return std::nullopt;
+  // The sides decide, not the pixel count: 1000 x 100 passes the encoder's area test on a
+  // 320 x 320 screen but is wider than the screen either way round.
   Size s = fitSize(width, height, caps.maxWidth, caps.maxHeight);
+  if (s == Size{width, height} && fitsDevice(width, height, depth, caps)) return std::nullopt;
   // An odd width is padded to an even row at 8 bits, which can tip a picture of the full
   // device area over the limit; take a pixel off the longer side until it passes.
   while (!fitsDevice(s.width, s.height, depth, caps)) {

@@ -24,9 +24,10 @@ struct Size {
 Size fitSize(int32_t width, int32_t height, int32_t maxWidth, int32_t maxHeight);
 
 // The size a picture is scaled to before it is encoded at depth for the device: nullopt
-// when the encoder takes it as it is (fitsDevice), otherwise fitSize to the device's
-// maxima, shrunk further where row padding would still exceed the encoder's limit.
-// nullopt too for a device that takes nothing or a picture without pixels.
+// when it fits inside maxWidth x maxHeight either way round and the encoder takes it as it
+// is, otherwise fitSize to the device's maxima, shrunk further where row padding would
+// still exceed the encoder's limit. nullopt too for a device that takes nothing or a
+// picture without pixels.
 std::optional<Size> sizeForDevice(int32_t width, int32_t height, unsigned depth,
                                   const DeviceCapabilities& caps);
 

@@ -2,7 +2,9 @@
 # A 12-megapixel JPEG to a 320 x 320 dithered 8-bit handheld bitmap, three ways in one run:
 # lumora-bitmap, ImageMagick's convert and a netpbm pipeline. Prints processor time (user +
 # system) and peak memory (largest resident set of any process of the command) of each,
-# measured with /usr/bin/time -v, and the ratios against lumora-bitmap.
+# measured with /usr/bin/time -v, and the ratios against lumora-bitmap. Then the same
+# JPEG's `lumora-bitmap preview` against encode plus the PNG write (a preview of the
+# encoded picture as a .bmp file, which has nothing left to scale).
 #
 # usage: bench/bitmap/photo_side_by_side.sh [BUILD_DIR] [RUNS]
 #   BUILD_DIR  build folder holding bin/lumora-bitmap (default build/default)
@@ -11,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 
 if [[ ${1:-} == --help || ${1:-} == -h ]]; then
-  sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+  sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
 build=${1:-build/default}
@@ -54,8 +56,8 @@ measure() {
   echo "$best_cpu $best_peak"
 }
 
-read -r ours_cpu ours_peak < <(measure "'$tool' encode '$work/photo.jpg' '$work/ours.bin' \
-  --depth 8 --max-width 320 --max-height 320 --density 72 --compression 0 --fit --dither")
+device="--depth 8 --max-width 320 --max-height 320 --density 72 --compression 0 --fit --dither"
+read -r ours_cpu ours_peak < <(measure "'$tool' encode '$work/photo.jpg' '$work/ours.bin' $device")
 read -r im_cpu im_peak < <(measure "convert '$work/photo.jpg' -auto-orient -resize 320x320 \
   -dither FloydSteinberg -remap '$work/palette.png' '$work/im.bmp'")
 read -r pbm_cpu pbm_peak < <(measure "jpegtopnm '$work/photo.jpg' | pamscale -xyfit 320 320 \
@@ -79,3 +81,17 @@ bash -c "$t '$work/s1' jpegtopnm '$work/photo.jpg' 2>/dev/null | $t '$work/s2' p
   | $t '$work/s4' pnmtopalm -depth 8 >/dev/null"
 awk '{ sum += $1 } END { printf "netpbm stages together: %d KiB\n", sum }' \
   "$work/s1" "$work/s2" "$work/s3" "$work/s4"
+
+# preview against encode plus the PNG write, each command 20 times in one measurement
+# (the processor times come in steps of 10 ms); figures per run.
+"$tool" decode "$work/ours.bin" "$work/shown.bmp" --overwrite
+times20() { echo "for i in {1..20}; do $1 || exit 1; done"; }
+read -r preview_cpu _ < <(measure "$(times20 "'$tool' preview '$work/photo.jpg' \
+  '$work/preview.png' $device")")
+read -r encode_cpu _ < <(measure "$(times20 "'$tool' encode '$work/photo.jpg' '$work/again.bin' \
+  $device")")
+read -r png_cpu _ < <(measure "$(times20 "'$tool' preview '$work/shown.bmp' '$work/write.png' \
+  $device")")
+awk -v p="$preview_cpu" -v e="$encode_cpu" -v w="$png_cpu" 'BEGIN {
+  printf "preview %.1f ms; encode %.1f ms + PNG write %.1f ms = %.1f ms\n", p / 20, e / 20,
+    w / 20, (e + w) / 20 }'

@@ -14,6 +14,7 @@ inline constexpr int kUsageOrIo = 2;
 int runEncode(const std::vector<std::string>& args);
 int runDecode(const std::vector<std::string>& args);
 int runInfo(const std::vector<std::string>& args);
+int runPreview(const std::vector<std::string>& args);
 
 // Prints "lumora-bitmap: message" on the error stream.
 void complain(const std::string& message);

@@ -18,6 +18,8 @@ constexpr const char* kUsage =
     "                    [--compression C]    picture file (.bmp, JPEG, PNG, HEIF) to\n"
     "                                         handheld bitmap\n"
     "  decode IN OUT.bmp [--overwrite]        handheld bitmap to 24-bit .bmp file\n"
+    "  preview IN OUT.png [--zoom N] [encode's options]\n"
+    "                                         the picture as the handheld shows it\n"
     "  info FILE                              header fields, or a photo's format, size\n"
     "                                         and orientation\n"
     "\n"
@@ -51,6 +53,7 @@ int main(int argc, char** argv) {
   if (command == "encode") return runEncode(args);
   if (command == "decode") return runDecode(args);
   if (command == "info") return runInfo(args);
+  if (command == "preview") return runPreview(args);
   complain("unknown command '" + command + "'");
   std::fputs(kUsage, stderr);
   return kUsageOrIo;

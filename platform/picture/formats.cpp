@@ -16,10 +16,11 @@ bool startsWith(ByteView head, std::initializer_list<uint8_t> magic) {
   return head.size() >= magic.size() && std::equal(magic.begin(), magic.end(), head.begin());
 }
 
-// Brands of the ISO media files libheif decodes as images.
+// Main brands of the ISO media files libheif decodes as images (Debian's libheif decodes
+// AV1 too). A mif2 file also lists mif1, which is what the library goes by.
 bool heifBrand(ByteView brand) {
-  static constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "hevc",
-                                            "hevx", "mif1", "msf1", "avif", "avis"};
+  static constexpr const char* kBrands[] = {"heic", "heix", "heim", "heis", "hevc", "hevx",
+                                            "mif1", "mif2", "msf1", "avif", "avis"};
   return std::any_of(std::begin(kBrands), std::end(kBrands),
                      [&](const char* b) { return std::memcmp(brand.data(), b, 4) == 0; });
 }

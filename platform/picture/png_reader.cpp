@@ -34,6 +34,8 @@ Context open(ByteView file, uint32_t maxSide, std::string* reason) {
   }
   spng_set_image_limits(ctx.get(), maxSide, maxSide);
   spng_set_chunk_limits(ctx.get(), kChunkLimit, kChunkCache);
+  // A damaged critical chunk refuses the file; a damaged text or profile chunk is dropped.
+  spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_DISCARD);
   if (int rc = spng_set_png_buffer(ctx.get(), file.data(), file.size())) {
     fail(reason, problem(rc));
     return nullptr;
@@ -121,6 +123,13 @@ std::optional<Picture> decodePng(ByteView file, const PictureLimits& limits, std
   if (rc != SPNG_EOI) {
     fail(reason,
          rc == SPNG_EOF || rc == SPNG_EIDAT_STREAM ? "truncated: " + problem(rc) : problem(rc));
+    return std::nullopt;
+  }
+  // The last image chunk's checksum follows its data, so the rows are out before it is
+  // read: read on to the end. A file that simply stops after the image stays readable.
+  rc = spng_decode_chunks(ctx.get());
+  if (rc == SPNG_ECHUNK_CRC) {
+    fail(reason, problem(rc));
     return std::nullopt;
   }
   if (interlaced) {

@@ -52,28 +52,41 @@ TEST(FitSize, KeepsAspectWithinOnePixelAndNeverGrows) {
   }
 }
 
-TEST(SizeForDevice, ScalesOnlyWhatTheEncoderRefusesAndAlwaysPassesIt) {
+TEST(SizeForDevice, FitsTheSidesEitherWayRoundAndAlwaysPassesTheEncoder) {
   const struct {
     int32_t w, h;
     unsigned depth;
     int16_t maxW, maxH;
     std::optional<Size> want;
   } cases[] = {
-      {160, 120, 16, 160, 160, std::nullopt},
-      {10000, 10, 8, 320, 320, std::nullopt},  // the encoder tests the area, not the sides
-      {1200, 1600, 16, 320, 320, Size{240, 320}},
-      {322, 322, 8, 161, 161, Size{160, 160}},  // an odd row is padded at 8 bits
+      {160, 120, 16, 160, 160, std::nullopt},    // fits as it is
+      {320, 320, 16, 320, 320, std::nullopt},    // exactly at the limit
+      {240, 320, 16, 320, 240, std::nullopt},    // fits only turned
+      {10000, 10, 8, 320, 320, Size{320, 1}},    // the area passes, the width does not
+      {1000, 100, 16, 320, 320, Size{320, 32}},  // wider than the screen
+      {425, 120, 16, 320, 320, Size{320, 90}},
+      {360, 216, 16, 320, 320, Size{320, 192}},
+      {49, 500, 16, 320, 320, Size{31, 320}},      // taller than the screen
+      {1200, 1600, 16, 320, 320, Size{240, 320}},  // both
+      {400, 200, 16, 320, 240, Size{320, 160}},    // the area fits, neither orientation does
+      {322, 322, 8, 161, 161, Size{160, 160}},     // an odd row is padded at 8 bits
       {322, 322, 16, 161, 161, Size{161, 161}},
       {100, 100, 16, 0, 160, std::nullopt},  // a device that takes nothing
       {0, 100, 16, 160, 160, std::nullopt},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
-    const DeviceCapabilities device{.depth = 16, .maxWidth = c.maxW, .maxHeight = c.maxH};
-    const auto got = sizeForDevice(c.w, c.h, c.depth, device);
-    EXPECT_EQ(got, c.want);
-    if (got) {
-      EXPECT_TRUE(fitsDevice(got->width, got->height, c.depth, device));
+    // Each row also turned a quarter: the picture's sides swap and so do the result's.
+    for (const bool turned : {false, true}) {
+      const int32_t w = turned ? c.h : c.w, h = turned ? c.w : c.h;
+      SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+      const DeviceCapabilities device{.depth = 16, .maxWidth = c.maxW, .maxHeight = c.maxH};
+      auto want = c.want;
+      if (want && turned) want = Size{want->height, want->width};
+      const auto got = sizeForDevice(w, h, c.depth, device);
+      EXPECT_EQ(got, want);
+      if (got) {
+        EXPECT_TRUE(fitsDevice(got->width, got->height, c.depth, device));
+      }
     }
   }
 }

@@ -21,6 +21,7 @@ cases=(
   "lumora-hotsync sync --h|--handheld --help"
   "lumora-hotsync log --|--help --user"
   "lumora-bitmap decode --o|--overwrite"
+  "lumora-bitmap preview --z|--zoom"
   "lumora-font queue x.ttf --|--help --user --variant"
   "lumora-font convert x.ttf y.pdb --variant |conduit installer"
   "lumora-hotsync serve --baud 1|115200 19200"

@@ -79,21 +79,24 @@ TEST(PhotoReader, EveryOrientationTagOfEveryFormatComesOutUpright) {
   struct FormatCase {
     PictureFormat format;
     int32_t width, height, block, tolerance;
-    bool reportsTag;           // HEIF's rotation is applied by the container, not reported
-    bool heifExifToo = false;  // the tag also as EXIF: not applied on top of the container's
+    bool reportsTag;                  // HEIF's rotation is applied by the container, not reported
+    bool heifExifToo = false;         // the tag also as EXIF: not applied on top of the container's
+    const char* mainBrand = nullptr;  // written over the HEIF file's own
   };
   const FormatCase formats[] = {
       {PictureFormat::Jpeg, 32, 16, 8, 24, true},
       {PictureFormat::Png, 12, 6, 3, 0, true},
       {PictureFormat::Heif, 64, 32, 16, 48, false},
       {PictureFormat::Heif, 64, 32, 16, 48, false, true},
+      {PictureFormat::Heif, 64, 32, 16, 48, false, false, "mif2"},  // still lists mif1
   };
   for (const auto& f : formats) {
     for (const auto& o : kOrientations) {
       SCOPED_TRACE(formatName(f.format) + (f.heifExifToo ? " with EXIF" : "") + " orientation " +
                    std::to_string(o.tag));
-      const Bytes file = makeFile(f.format, f.width, f.height, f.block, o.tag, f.heifExifToo);
+      Bytes file = makeFile(f.format, f.width, f.height, f.block, o.tag, f.heifExifToo);
       ASSERT_FALSE(file.empty());
+      if (f.mainBrand) std::copy_n(f.mainBrand, 4, file.begin() + 8);
       EXPECT_EQ(sniffFormat(file), f.format);
       const bool swap = o.tag >= 5;
       auto d = describePicture(file);
@@ -336,19 +339,36 @@ TEST(PhotoReader, HeifItemsLargerThanTheirImageAreRefusedBeforeDecoding) {
   }
 }
 
-TEST(PhotoReader, TruncatedFilesAreRefusedWithAReason) {
-  const Bytes files[] = {
-      makeJpeg(64, 48, markers(64, 8)),
-      makeJpeg(64, 48, markers(64, 8), 0, JpegKind::progressive),
-      makeRgbPng(64, 48,
-                 [](int32_t x, int32_t y) {
-                   return colourRef(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x * y));
-                 }),
-      makeHeif(64, 32, markers(64, 16)),
+// The PNG with one bit of its image chunk's checksum flipped: every pixel is there.
+Bytes withBadImageChecksum(Bytes png) {
+  for (size_t i = 8; i + 12 <= png.size(); i += 12 + loadBe32(&png[i])) {
+    if (std::equal(png.begin() + ptrdiff_t(i) + 4, png.begin() + ptrdiff_t(i) + 8, "IDAT")) {
+      png[i + 8 + loadBe32(&png[i])] ^= 0x01;
+      break;
+    }
+  }
+  return png;
+}
+
+TEST(PhotoReader, TruncatedOrDamagedFilesAreRefusedWithAReason) {
+  const Bytes png = makeRgbPng(64, 48, [](int32_t x, int32_t y) {
+    return colourRef(uint8_t(x * 7), uint8_t(y * 5), uint8_t(x * y));
+  });
+  const struct {
+    Bytes file;
+    bool whole;  // damaged inside, not cut
+  } cases[] = {
+      {makeJpeg(64, 48, markers(64, 8)), false},
+      {makeJpeg(64, 48, markers(64, 8), 0, JpegKind::progressive), false},
+      {png, false},
+      {makeHeif(64, 32, markers(64, 16)), false},
+      {withBadImageChecksum(png), true},
   };
-  for (const Bytes& file : files) {
-    for (size_t keep :
-         {size_t{1}, size_t{12}, file.size() / 3, file.size() * 2 / 3, file.size() - 20}) {
+  for (const auto& [file, whole] : cases) {
+    const auto keeps =
+        whole ? std::vector<size_t>{file.size()}
+              : std::vector<size_t>{1, 12, file.size() / 3, file.size() * 2 / 3, file.size() - 20};
+    for (size_t keep : keeps) {
       SCOPED_TRACE(formatName(sniffFormat(file)) + " cut to " + std::to_string(keep));
       std::string reason;
       EXPECT_FALSE(decodePicture(ByteView(file).first(keep), kPictureLimits, {}, &reason));

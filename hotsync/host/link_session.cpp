@@ -8,6 +8,7 @@
 
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/host/hotsync_run.h"
+#include "hotsync/host/sync_status.h"
 #include "hotsync/link/dlp_functions.h"
 
 namespace lumora::host {
@@ -25,6 +26,7 @@ class DlpClient {
     if (broken_) return std::nullopt;
     if (!link_.send(request)) return breakOff("the handheld cannot be reached");
     link::LinkMessage answer = link_.receive(timeoutMs_);
+    statusLinkBytes(request.size() + answer.message.size());
     switch (answer.status) {
       case link::StreamStatus::Ok:
         return std::move(answer.message);
@@ -162,6 +164,7 @@ void failOnHandheld(DlpClient& client, const std::string& logText) {
 
 LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptions& options) {
   LinkSessionResult result;
+  StatusDisplay status(options.quiet);
   DlpClient client(link, options.timeoutMs);
 
   auto userInfo = client.ask<UserInfo>(ReadUserInfoRequest{});
@@ -191,6 +194,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   // Handhelds without the DLP version argument speak DLP 1.1 or older.
   uint16_t major = sysInfo->dlp ? sysInfo->dlp->major : 1;
   uint16_t minor = sysInfo->dlp ? sysInfo->dlp->minor : 1;
+  statusBeforeLine();
   std::printf("HotSync of %s: handheld ROM 0x%08X, DLP %u.%u\n", result.user.c_str(),
               static_cast<unsigned>(sysInfo->romVersion), major, minor);
 
@@ -214,6 +218,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   } disconnectOnEveryPath;
 
   int32_t installed = HsInstallQueued(result.user.c_str(), printReject, nullptr);
+  statusBeforeLine();
   if (installed > 0) std::printf("installed %d queued file(s)\n", static_cast<int>(installed));
 
   const uint32_t syncType = chooseSyncType(result.user, options.syncType);
@@ -237,6 +242,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   }
   const bool reset = HsResetRequested() != 0;
   HsDisconnect();
+  status.finish();
   if (client.broken()) {
     result.error = "the HotSync broke off: " + client.error();
     return result;

@@ -34,6 +34,7 @@ class DlpClient {
         return breakOff("the handheld did not answer within " + std::to_string(timeoutMs_ / 1000) +
                         " s");
       case link::StreamStatus::Closed:
+        hungUp_ = true;
         return breakOff("the handheld closed the connection");
       case link::StreamStatus::Failed:
         return breakOff(answer.error.empty() ? "the link broke" : answer.error);
@@ -70,6 +71,8 @@ class DlpClient {
   }
 
   bool broken() const { return broken_; }
+  // The link broke by the handheld hanging up after a request had been sent whole.
+  bool hungUp() const { return hungUp_; }
   const std::string& error() const { return error_; }
 
   // The C API's exchange: the answer stays in this client until the next call.
@@ -94,6 +97,7 @@ class DlpClient {
   link::MessageLink& link_;
   int timeoutMs_;
   bool broken_ = false;
+  bool hungUp_ = false;
   std::string error_;
   Bytes lastAnswer_;
 };
@@ -257,8 +261,11 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   written.modFlags = WriteUserInfoRequest::kSyncDate;
   client.ask<WriteUserInfoAnswer>(written);
   if (reset) client.ask<ResetSystemAnswer>(ResetSystemRequest{});
+  // A handheld that leaves (a USB device going off the bus) may hang up before its answer
+  // to EndOfSync arrives: once that was sent whole, the HotSync has ended normally.
+  const bool brokenBefore = client.broken();
   endOfSync(client, EndOfSyncRequest::kNormal);
-  if (client.broken()) {
+  if (client.broken() && (brokenBefore || !client.hungUp())) {
     result.error = "the HotSync broke off at its end: " + client.error();
     return result;
   }

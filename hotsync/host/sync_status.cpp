@@ -122,9 +122,12 @@ void SyncStatus::addBytes(uint64_t bytes, int64_t nowMs) {
 
 double SyncStatus::rate(int64_t nowMs) const {
   if (recent_.empty()) return 0;
-  const auto& [since, base] = recent_.front();
-  const int64_t span = std::max<int64_t>(nowMs - since, 1);
-  return static_cast<double>(bytes_ - base) * 1000.0 / static_cast<double>(span);
+  // From the last sample at or before the window's start (the first one early on).
+  const std::pair<int64_t, uint64_t>* base = &recent_.front();
+  for (const auto& sample : recent_)
+    if (sample.first <= nowMs - kRateWindowMs) base = &sample;
+  const int64_t span = std::max<int64_t>(nowMs - base->first, 1);
+  return static_cast<double>(bytes_ - base->second) * 1000.0 / static_cast<double>(span);
 }
 
 std::string SyncStatus::statusText(int64_t nowMs) const {

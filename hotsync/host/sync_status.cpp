@@ -46,13 +46,13 @@ std::string formatElapsed(int64_t ms) {
   return text;
 }
 
-// A handheld's database name may hold any byte; the status line shows none that moves the
-// cursor.
+// A handheld's database name may hold any byte; the status line shows none that a terminal
+// could take for a control (C1 controls included) or a broken character.
 std::string printable(const char* name) {
   std::string out;
   for (const char* p = name; *p; ++p) {
     const auto c = static_cast<unsigned char>(*p);
-    out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+    out += c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
   }
   return out;
 }

@@ -60,7 +60,7 @@ TEST(SyncStatusTest, CountsDatabasesPicturesBytesAndTheCurrentRate) {
   EXPECT_EQ(status.statusText(2000),
             "HotSync 0:02: 2 databases read, 0 written, 8.0 KiB at 4.0 KiB/s, now Sunset");
   status.call("SyncCloseDb", nullptr, 0, 0, 2000);
-  status.call("SyncCreateDb", "Beach\x1b", kBpmc, 0, 3000);
+  status.call("SyncCreateDb", "Beach\x9b", kBpmc, 0, 3000);
   status.call("SyncWriteRecord", nullptr, 0, 2048, 3000);
   EXPECT_EQ(status.statusText(3000),
             "HotSync 0:03: 2 databases read, 1 written, 10.0 KiB at 3.3 KiB/s, now Beach?");

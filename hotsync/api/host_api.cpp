@@ -178,6 +178,12 @@ HOTSYNC_API void HsSetTraceObserver(HsLogObserver observer, void* context) {
   call.s.traceContext = context;
 }
 
+HOTSYNC_API void HsSetCallObserver(HsCallObserver observer, void* context) {
+  Call call;
+  call.s.calls = observer;
+  call.s.callsContext = context;
+}
+
 HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_t throwInteger) {
   Call call;
   if (!op) return;

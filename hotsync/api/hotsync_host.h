@@ -57,6 +57,14 @@ HOTSYNC_API void HsSetLogObserver(HsLogObserver observer, void* context);
 /* Trace text of SyncTrace goes to this observer (default: dropped). */
 HOTSYNC_API void HsSetTraceObserver(HsLogObserver observer, void* context);
 
+/* Every Sync Manager call that succeeded is passed to this observer as well, for a
+ * progress display: the function name, the database it names (open, create: its name;
+ * SyncFindDbByTypeCreator: the one found; else null), the type searched for or created
+ * (else 0) and the bytes of records and app-info blocks it read or wrote. */
+typedef void (*HsCallObserver)(const char* op, const char* dbName, uint32_t dbType, uint32_t bytes,
+                               void* context);
+HOTSYNC_API void HsSetCallObserver(HsCallObserver observer, void* context);
+
 /* Conduit registry queries: copy the registered value into buffer (capacity bytes);
  * 0 (an empty value when the key is absent), or CM_ERR_NOT_REGISTERED. field is
  * "library", "directory", "title" or "type"; SYNC_ERR_BAD_ARG for another or a null

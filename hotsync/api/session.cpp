@@ -25,4 +25,10 @@ std::optional<int32_t> Call::notConnected() const {
   return SYNC_ERR_NOT_CONNECTED;
 }
 
+int32_t Call::report(int32_t result, const char* op, const char* dbName, uint32_t dbType,
+                     uint32_t bytes) const {
+  if (result == SYNC_OK && s.calls) s.calls(op, dbName, dbType, bytes, s.callsContext);
+  return result;
+}
+
 }  // namespace lumora::hotsync

@@ -21,6 +21,8 @@ struct Session {
   HotSyncLog log;
   HsLogObserver trace = nullptr;
   void* traceContext = nullptr;
+  HsCallObserver calls = nullptr;
+  void* callsContext = nullptr;
   FaultInjector faults;
 };
 
@@ -38,6 +40,9 @@ class Call {
   // SYNC_ERR_NOT_CONNECTED when no handheld is connected, else nullopt.
   std::optional<int32_t> notConnected() const;
   Handheld& handheld() const { return *s.handheld; }
+  // Passes a call's result on to the call observer when it succeeded.
+  int32_t report(int32_t result, const char* op, const char* dbName = nullptr, uint32_t dbType = 0,
+                 uint32_t bytes = 0) const;
 
  private:
   std::unique_lock<std::recursive_mutex> lock_;

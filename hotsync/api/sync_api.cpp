@@ -1,5 +1,7 @@
 // The Sync Manager functions over the connected handheld.
+#include <algorithm>
 #include <bit>
+#include <cstring>
 
 #include "hotsync/api/hotsync.h"
 #include "hotsync/api/session.h"
@@ -13,7 +15,7 @@ HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandl
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
-  return call.handheld().open(name, card, mode, *outHandle);
+  return call.report(call.handheld().open(name, card, mode, *outHandle), "SyncOpenDb", name);
 }
 
 HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
@@ -21,14 +23,17 @@ HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!params) return SYNC_ERR_BAD_ARG;
-  return call.handheld().create(*params, params->handle);
+  char name[sizeof params->name + 1] = {};
+  std::memcpy(name, params->name, sizeof params->name);
+  return call.report(call.handheld().create(*params, params->handle), "SyncCreateDb", name,
+                     params->type);
 }
 
 HOTSYNC_API int32_t SyncCloseDb(uint8_t handle) {
   Call call("SyncCloseDb");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
-  return call.handheld().close(handle);
+  return call.report(call.handheld().close(handle), "SyncCloseDb");
 }
 
 HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
@@ -44,7 +49,9 @@ HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.handheld().readRecordByIndex(*info);
+  int32_t r = call.handheld().readRecordByIndex(*info);
+  return call.report(r, "SyncReadRecordByIndex", nullptr, 0,
+                     std::min<uint32_t>(info->recordSize, info->bufferCapacity));
 }
 
 HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
@@ -52,7 +59,8 @@ HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.handheld().writeRecord(*info);
+  return call.report(call.handheld().writeRecord(*info), "SyncWriteRecord", nullptr, 0,
+                     info->recordSize);
 }
 
 HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
@@ -60,7 +68,8 @@ HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request)
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.handheld().readAppInfo(handle, *request);
+  return call.report(call.handheld().readAppInfo(handle, *request), "SyncReadAppInfo", nullptr, 0,
+                     request->baseSize);
 }
 
 HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
@@ -68,7 +77,8 @@ HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.handheld().writeAppInfo(handle, *request);
+  return call.report(call.handheld().writeAppInfo(handle, *request), "SyncWriteAppInfo", nullptr, 0,
+                     request->totalSize);
 }
 
 // Trace text needs no handheld: it is delivered connected or not.
@@ -85,7 +95,10 @@ HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncD
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!search || !info) return SYNC_ERR_BAD_ARG;
-  return call.handheld().findByTypeCreator(*search, *info);
+  int32_t r = call.handheld().findByTypeCreator(*search, *info);
+  char name[sizeof info->name + 1] = {};
+  std::memcpy(name, info->name, sizeof info->name);
+  return call.report(r, "SyncFindDbByTypeCreator", name, search->type);
 }
 
 HOTSYNC_API int32_t SyncFindDbByName(SyncSearchName* search, SyncDbInfo* info) {

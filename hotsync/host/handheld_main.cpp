@@ -56,7 +56,8 @@ constexpr const char* kUsage =
     "Environment: LUMORA_HANDHELD_TIME (seconds since 1970) fixes the dates written into\n"
     "databases; LUMORA_DLP_COUNT=1 prints the number of requests of each DLP function of a\n"
     "network HotSync at the end (on standard error); LUMORA_HANDHELD_PAUSE=N:MS makes the\n"
-    "handheld wait MS milliseconds after answering N requests.\n"
+    "handheld wait MS milliseconds after answering N requests; LUMORA_HANDHELD_HANG_UP=1\n"
+    "makes it leave without answering the desktop's EndOfSync.\n"
     "Exit status: 0 the desktop ended the HotSync, 1 the session broke off or the databases\n"
     "could not be written, 2 usage error (also a missing folder).\n";
 
@@ -151,6 +152,13 @@ Pause pauseFromEnvironment() {
   return {after, std::min(ms, 600 * 1000)};
 }
 
+// LUMORA_HANDHELD_HANG_UP=1: the handheld leaves without answering EndOfSync, as a USB
+// handheld going off the bus at the end of its HotSync may.
+bool hangUpAtEnd() {
+  const char* value = std::getenv("LUMORA_HANDHELD_HANG_UP");
+  return value && std::string(value) == "1";
+}
+
 std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
                            RequestCount* count = nullptr) {
   const Pause pause = pauseFromEnvironment();
@@ -163,8 +171,9 @@ std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
                  : request.error;
     }
     if (count) count->add(request.message);
-    if (!wire.send(server.answer(request.message)))
-      return "could not send an answer to the desktop";
+    Bytes answer = server.answer(request.message);
+    if (server.ended() && hangUpAtEnd()) break;
+    if (!wire.send(answer)) return "could not send an answer to the desktop";
   }
   return {};
 }

@@ -22,6 +22,11 @@ void finishNextAction(const std::string& user, std::optional<uint32_t> given);
 // conduit writes back at unload). False, with error, when it could not be run.
 bool runRegisteredConduit(uint32_t syncType, std::string& error);
 
+// The line that closes a HotSync ("HotSync complete", "HotSync of U complete"): as given
+// when the conduit logged no problem in its last run, else followed by how many problem
+// lines it logged and where user's log is.
+std::string closingLine(const std::string& complete, const std::string& user);
+
 // HsLogObserver that prints each entry as "[ACTIVITY] TEXT".
 void printLogEntry(const char* text, int32_t activity, void* context);
 // HsRejectFn that reports a queued file left in the queue.

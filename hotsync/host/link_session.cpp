@@ -8,6 +8,7 @@
 
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/host/hotsync_run.h"
+#include "hotsync/host/sync_status.h"
 #include "hotsync/link/dlp_functions.h"
 
 namespace lumora::host {
@@ -25,6 +26,7 @@ class DlpClient {
     if (broken_) return std::nullopt;
     if (!link_.send(request)) return breakOff("the handheld cannot be reached");
     link::LinkMessage answer = link_.receive(timeoutMs_);
+    statusLinkBytes(request.size() + answer.message.size());
     switch (answer.status) {
       case link::StreamStatus::Ok:
         return std::move(answer.message);
@@ -32,6 +34,7 @@ class DlpClient {
         return breakOff("the handheld did not answer within " + std::to_string(timeoutMs_ / 1000) +
                         " s");
       case link::StreamStatus::Closed:
+        hungUp_ = true;
         return breakOff("the handheld closed the connection");
       case link::StreamStatus::Failed:
         return breakOff(answer.error.empty() ? "the link broke" : answer.error);
@@ -68,6 +71,8 @@ class DlpClient {
   }
 
   bool broken() const { return broken_; }
+  // The link broke by the handheld hanging up after a request had been sent whole.
+  bool hungUp() const { return hungUp_; }
   const std::string& error() const { return error_; }
 
   // The C API's exchange: the answer stays in this client until the next call.
@@ -92,6 +97,7 @@ class DlpClient {
   link::MessageLink& link_;
   int timeoutMs_;
   bool broken_ = false;
+  bool hungUp_ = false;
   std::string error_;
   Bytes lastAnswer_;
 };
@@ -162,6 +168,7 @@ void failOnHandheld(DlpClient& client, const std::string& logText) {
 
 LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptions& options) {
   LinkSessionResult result;
+  StatusDisplay status(options.quiet);
   DlpClient client(link, options.timeoutMs);
 
   auto userInfo = client.ask<UserInfo>(ReadUserInfoRequest{});
@@ -191,6 +198,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   // Handhelds without the DLP version argument speak DLP 1.1 or older.
   uint16_t major = sysInfo->dlp ? sysInfo->dlp->major : 1;
   uint16_t minor = sysInfo->dlp ? sysInfo->dlp->minor : 1;
+  statusBeforeLine();
   std::printf("HotSync of %s: handheld ROM 0x%08X, DLP %u.%u\n", result.user.c_str(),
               static_cast<unsigned>(sysInfo->romVersion), major, minor);
 
@@ -214,6 +222,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   } disconnectOnEveryPath;
 
   int32_t installed = HsInstallQueued(result.user.c_str(), printReject, nullptr);
+  statusBeforeLine();
   if (installed > 0) std::printf("installed %d queued file(s)\n", static_cast<int>(installed));
 
   const uint32_t syncType = chooseSyncType(result.user, options.syncType);
@@ -237,6 +246,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   }
   const bool reset = HsResetRequested() != 0;
   HsDisconnect();
+  status.finish();
   if (client.broken()) {
     result.error = "the HotSync broke off: " + client.error();
     return result;
@@ -251,8 +261,11 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   written.modFlags = WriteUserInfoRequest::kSyncDate;
   client.ask<WriteUserInfoAnswer>(written);
   if (reset) client.ask<ResetSystemAnswer>(ResetSystemRequest{});
+  // A handheld that leaves (a USB device going off the bus) may hang up before its answer
+  // to EndOfSync arrives: once that was sent whole, the HotSync has ended normally.
+  const bool brokenBefore = client.broken();
   endOfSync(client, EndOfSyncRequest::kNormal);
-  if (client.broken()) {
+  if (client.broken() && (brokenBefore || !client.hungUp())) {
     result.error = "the HotSync broke off at its end: " + client.error();
     return result;
   }

@@ -15,6 +15,7 @@ struct LinkSessionOptions {
   std::optional<std::string> user;      // instead of the handheld's own user name
   std::optional<uint32_t> syncType;     // instead of the user's next action
   int timeoutMs = link::kDlpTimeoutMs;  // for each answer of the handheld
+  bool quiet = false;                   // no status while the HotSync runs, no totals
 };
 
 struct LinkSessionResult {

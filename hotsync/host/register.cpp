@@ -2,12 +2,39 @@
 #include <cstdio>
 #include <string>
 
+#include "common/win32_values.h"
+#include "conduit/settings.h"
 #include "hotsync/host/commands.h"
 #include "hotsync/host/conduit_api.h"
 #include "hotsync/host/options.h"
+#include "platform/files/files.h"
+#include "platform/files/paths.h"
+#include "platform/profile/profile.h"
 
 namespace lumora::host {
 namespace {
+
+// A fresh system has no sync folder yet, and the first HotSync would fail on it: the set-up
+// step makes the one the settings name (the conduit still refuses one that goes later).
+int makeSyncFolder() {
+  char folder[kPathCapacity] = {};
+  profile::getString(conduit::kIniSection, conduit::kKeySyncDir, conduit::kDefaultSyncDir, folder,
+                     sizeof folder, conduit::kIniFile);
+  if (!*folder) {
+    std::fprintf(stderr, "lumora-hotsync register: the sync folder setting (%s in %s) is empty\n",
+                 conduit::kKeySyncDir, profile::profilePath(conduit::kIniFile).c_str());
+    return 1;
+  }
+  const std::string host = paths::toHostPath(folder);
+  const bool present = !files::fileSystem().find(std::string(folder) + "\\*.*").empty();
+  if (!present && !files::fileSystem().makeFolders(folder)) {
+    std::fprintf(stderr, "lumora-hotsync register: cannot create the sync folder %s\n",
+                 host.c_str());
+    return 1;
+  }
+  std::printf("sync folder: %s%s\n", host.c_str(), present ? "" : " (created)");
+  return 0;
+}
 
 int runRegistration(int argc, char** argv, const char* exportName, const char* verb) {
   ParsedOptions opts = parseOptions(argc, argv, {"--library"}, {});
@@ -18,6 +45,8 @@ int runRegistration(int argc, char** argv, const char* exportName, const char* v
         "Loads the conduit library (default lumsync.dll, found as liblumsync.so beside the\n"
         "program or in LUMORA_LIBRARY_PATH; a NAME with '/' is a host path) and calls its\n"
         "%s export, which records the conduit in conduits.ini in the Windows folder.\n"
+        "register also creates the sync folder of the conduit's settings when it is missing\n"
+        "and prints where it is.\n"
         "Exit status: 0 done, 1 the conduit reported failure or could not be loaded, 2 usage.\n",
         argv[0], exportName);
     return 0;
@@ -42,7 +71,7 @@ int runRegistration(int argc, char** argv, const char* exportName, const char* v
   int32_t result = fn();
   if (result == 1) {
     std::printf("%s: %s\n", library.c_str(), verb);
-    return 0;
+    return std::string(exportName) == "DllRegisterServer" ? makeSyncFolder() : 0;
   }
   std::fprintf(stderr, "lumora-hotsync %s: %s returned %d (failed)\n", argv[0], exportName,
                static_cast<int>(result));

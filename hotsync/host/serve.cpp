@@ -34,7 +34,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lumora-hotsync serve [--listen ADDR:PORT]... [--serial DEVICE]...\n"
     "                            [--serial-listen [ADDR:PORT]] [--usb [VID:PID]]\n"
-    "                            [--baud N] [--once] [--user NAME] [--sync-type N]\n"
+    "                            [--baud N] [--once] [--user NAME] [--sync-type N] [--quiet]\n"
     "\n"
     "Waits for HotSyncs on every transport given at once (network, serial lines, serial over\n"
     "TCP, USB) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
@@ -67,6 +67,7 @@ constexpr const char* kUsage =
     "                      device that cannot be opened gets a line naming the udev rules\n"
     "                      file to install (see README, USB HotSync)\n"
     "  --once              end after the first HotSync\n"
+    "  --quiet             no status while a HotSync runs (see 'sync --help'), no totals\n"
     "\n"
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
     "wakeup; USB: the table's framing), or stalls for 30 s, is closed with a line, and the server "
@@ -134,7 +135,8 @@ LinkSessionResult runReportedSession(link::MessageLink& wire, const LinkSessionO
   std::fflush(stdout);
   LinkSessionResult result = runLinkSession(wire, options);
   if (result.ran)
-    std::printf("HotSync of %s complete\n", result.user.c_str());
+    std::printf("%s\n",
+                closingLine("HotSync of " + result.user + " complete", result.user).c_str());
   else
     std::printf("HotSync from %s failed: %s\n", peer.c_str(), result.error.c_str());
   std::fflush(stdout);
@@ -500,7 +502,7 @@ int runServe(int argc, char** argv) {
   ParsedOptions opts = parseOptions(
       static_cast<int>(args.size()), args.data(),
       {"--listen", "--user", "--sync-type", "--serial", "--serial-listen", "--baud", "--usb"},
-      {"--once"});
+      {"--once", "--quiet"});
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -533,6 +535,7 @@ int runServe(int argc, char** argv) {
     return 2;
   }
   const bool once = opts.has("--once");
+  options.quiet = opts.has("--quiet");
   uint32_t maxBaud = kDefaultMaxBaud;
   if (auto text = opts.value("--baud")) {
     auto baud = parseSpeed(*text);

@@ -10,12 +10,13 @@
 #include "hotsync/host/commands.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/options.h"
+#include "hotsync/host/sync_status.h"
 
 namespace lumora::host {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumora-hotsync sync --handheld DIR --user NAME [--sync-type N]\n"
+    "usage: lumora-hotsync sync --handheld DIR --user NAME [--sync-type N] [--quiet]\n"
     "\n"
     "Connects the simulated handheld in DIR for HotSync user NAME, installs the files queued\n"
     "for that user, runs the conduit registered for creator LmDx with sync type N (0:\n"
@@ -24,6 +25,11 @@ constexpr const char* kUsage =
     "Without --sync-type the user's next action is used (set with 'configure', kept in\n"
     "HotSync/<user>/Actions.ini; 0 when none), and afterwards the next action returns to the\n"
     "user's default action.\n"
+    "While it runs a status shows the databases read and written, the bytes moved, the\n"
+    "rate, the time and the database being moved: one line that rewrites itself on a\n"
+    "terminal, else a line every 5 s; at the end a line 'HotSync totals: ...'. --quiet\n"
+    "leaves only the log entries. The closing line 'HotSync complete' says how many problem\n"
+    "lines the conduit logged and where the log is, when it logged any.\n"
     "Exit status: 0 when the HotSync ran (problems are in the log), 1 when it could not\n"
     "start, 2 for a usage error or a missing handheld directory.\n";
 
@@ -40,7 +46,8 @@ struct Connection {
 }  // namespace
 
 int runSync(int argc, char** argv) {
-  ParsedOptions opts = parseOptions(argc, argv, {"--handheld", "--user", "--sync-type"}, {});
+  ParsedOptions opts =
+      parseOptions(argc, argv, {"--handheld", "--user", "--sync-type"}, {"--quiet"});
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -78,6 +85,7 @@ int runSync(int argc, char** argv) {
     return 1;
   }
   Connection connection;
+  StatusDisplay status(opts.has("--quiet"));
 
   int32_t installed = HsInstallQueued(user->c_str(), printReject, nullptr);
   if (installed > 0) std::printf("installed %d queued file(s)\n", static_cast<int>(installed));
@@ -87,8 +95,9 @@ int runSync(int argc, char** argv) {
     std::fprintf(stderr, "lumora-hotsync sync: %s\n", error.c_str());
     return 1;
   }
+  status.finish();
   finishNextAction(*user, givenType);
-  std::printf("HotSync complete\n");
+  std::printf("%s\n", closingLine("HotSync complete", *user).c_str());
   return 0;
 }
 

@@ -3,7 +3,9 @@
 # pseudo-terminal cable and `lumora-handheld connect --serial --framing netsync` on the
 # other, sync types 0 and 3, must leave the handheld databases, the sync folder and the
 # printed HotSync log entries as the in-process `sync` does. Before the first HotSync the
-# line carries noise, which the server drops with a line.
+# line carries noise, which the server drops with a line. In the row "3-hang-up" the
+# handheld leaves without answering EndOfSync and the line goes (a USB handheld off the
+# bus): a normal end.
 set -euo pipefail
 host=$1 handheld=$2 bridge=$3 samples=$4
 # shellcheck source=../support/e2e_common.sh
@@ -11,7 +13,9 @@ source "$(dirname "$0")/../support/e2e_common.sh"
 
 export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
 
-for type in 0 3; do
+for row in 0 3 3-hang-up; do
+  type=${row%%-*} hangup=
+  [ "$row" = "$type" ] || hangup=1
   rm -rf "$work/wire" "$work/local"
   prepare wire
   prepare local
@@ -31,12 +35,13 @@ for type in 0 3; do
       fail "line noise went unnoticed: $(cat "$work/serve.out")"
     exec 3>&-
   fi
-  timeout 60 "$handheld" connect --serial "$hand" --framing netsync \
+  LUMORA_HANDHELD_HANG_UP=$hangup timeout 60 "$handheld" connect --serial "$hand" --framing netsync \
     --folder "$work/wire/handheld" --user Tester > "$work/handheld.out" 2>&1 ||
     fail "type $type: lumora-handheld: $(cat "$work/handheld.out")"
-  wait "$server" || fail "type $type: serve --once exited $?: $(cat "$work/serve.out")"
+  if [ -n "$hangup" ]; then kill "$cable"; wait "$cable" || true; cable=; fi
+  wait "$server" || fail "$row: serve --once exited $?: $(cat "$work/serve.out")"
   server=
-  kill "$cable"; wait "$cable" || true; cable=
+  if [ -n "$cable" ]; then kill "$cable"; wait "$cable" || true; cable=; fi
 
   LUMORA_WINDOWS_DIR=$work/local/windows "$host" sync --handheld "$work/local/handheld" \
     --user Tester --sync-type "$type" > "$work/sync.out" 2>&1 || fail "type $type: sync"
@@ -48,5 +53,5 @@ for type in 0 3; do
     fail "type $type: the printed log entries differ"
   grep -q "HotSync of Tester complete" "$work/serve.out" || fail "type $type: $(cat "$work/serve.out")"
   if grep -q '^serial line:' "$work/handheld.out"; then fail "type $type: spoke SLP"; fi
-  echo "sync type $type, NetSync framing on a pseudo-terminal: same as in-process"
+  echo "$row, NetSync framing on a pseudo-terminal: same as in-process"
 done

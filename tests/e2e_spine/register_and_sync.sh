@@ -11,6 +11,19 @@ mkdir -p "$LUMORA_WINDOWS_DIR" && mv "$work/windows.ini" "$LUMORA_WINDOWS_DIR/Lu
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# First run on a fresh system, no Lumdex.ini and no sync folder: register makes the
+# default one and says where; the first HotSync then finds it.
+(
+  export LUMORA_WINDOWS_DIR=$work/fresh/windows LUMORA_DRIVE_C=$work/fresh/c
+  mkdir -p "$work/fresh/handheld"
+  "$host" register > "$work/out" || fail "first register: $(cat "$work/out")"
+  grep -qxF "sync folder: $LUMORA_DRIVE_C/Lumdex (created)" "$work/out" ||
+    fail "first register printed: $(cat "$work/out")"
+  "$host" sync --handheld "$work/fresh/handheld" --user Alice --sync-type 2 > "$work/out" 2>&1 ||
+    fail "first sync: $(cat "$work/out")"
+  grep -qxF "HotSync complete" "$work/out" || fail "first sync had problems: $(cat "$work/out")"
+)
+
 "$host" sync --handheld "$work/handheld" --user Alice > "$work/out" 2>&1 && fail "sync without a registered conduit succeeded"
 grep -q "no conduit is registered" "$work/out" || fail "missing registration message: $(cat "$work/out")"
 
@@ -34,9 +47,12 @@ for type in 0 3 2 6 1; do
     # A fresh handheld has no capability record: the desktop-to-handheld pass cannot run.
     0|3) grep -qF '[22] Lumora : Could not open "LumdexFormatDb"' "$work/out" \
            || fail "sync $type lacks the format database line: $(cat "$work/out")"
-         ! grep -qF "completed successfully" "$work/out" || fail "sync $type claimed success" ;;
+         ! grep -qF "completed successfully" "$work/out" || fail "sync $type claimed success"
+         grep -qxF "HotSync complete: the conduit logged 1 problem line, see $LUMORA_WINDOWS_DIR/HotSync/Alice/HotSync.log" \
+           "$work/out" || fail "sync $type closing line: $(cat "$work/out")" ;;
     2) grep -qF "[-1] Lumora: sync operation completed successfully." "$work/out" \
-         || fail "sync 2 lacks the success line: $(cat "$work/out")" ;;
+         || fail "sync 2 lacks the success line: $(cat "$work/out")"
+       grep -qxF "HotSync complete" "$work/out" || fail "sync 2 closing line: $(cat "$work/out")" ;;
     6) grep -qF "[-1] LmDx configured to do nothing." "$work/out" || fail "sync 6: $(cat "$work/out")" ;;
     1) ! grep -q "^\[" "$work/out" || fail "sync 1 logged: $(cat "$work/out")" ;;
   esac

@@ -7,7 +7,7 @@ hotsync=$1 work=$2 real=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 rm -rf "$work" && mkdir -p "$work/win/Fonts" "$work/tmp" "$work/handheld" "$work/fc/cache"
-export LUMORA_WINDOWS_DIR="$work/win" TMPDIR="$work/tmp"
+export LUMORA_WINDOWS_DIR="$work/win" LUMORA_DRIVE_C="$work/c" TMPDIR="$work/tmp"
 queue="$work/win/HotSync/Ann/Install"
 queued() { ls "$queue" 2>/dev/null | tr '\n' ' '; }
 

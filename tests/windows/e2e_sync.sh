@@ -35,7 +35,7 @@ register() {
   local dir=$work/$1-registered
   mkdir -p "$dir"
   if [ "$1" = linux ]; then
-    LUMORA_WINDOWS_DIR=$dir "$linux_host" register >/dev/null
+    LUMORA_WINDOWS_DIR=$dir LUMORA_DRIVE_C=$dir/c "$linux_host" register >/dev/null
   else
     LUMORA_WINDOWS_DIR=$(winpath "$dir") "$wine" "$windows_host" register >/dev/null
   fi

@@ -13,7 +13,7 @@ cases=(
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name register options line <<< "$c"
-  rm -rf "$work/case"
+  rm -rf "$work/case" "$work/serve.out"
   mkdir -p "$work/case/windows"
   cp -r "$samples/handheld" "$work/case/handheld"
   export LUMORA_WINDOWS_DIR=$work/case/windows LUMORA_DRIVE_C=$work/case/c

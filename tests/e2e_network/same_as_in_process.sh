@@ -15,6 +15,8 @@ entries() { sed -E 's/^[0-9-]+ [0-9:]+  //' "$1"; }
 
 for type in 0 2 3 6; do
   rm -rf "$work/wire" "$work/local"
+  # A background job opens its output itself, later: what is waited for must be new.
+  rm -f "$work/serve.out" "$work/cable.out"
   prepare wire
   prepare local
 

@@ -17,6 +17,8 @@ for row in 0 3 3-hang-up; do
   type=${row%%-*} hangup=
   [ "$row" = "$type" ] || hangup=1
   rm -rf "$work/wire" "$work/local"
+  # A background job opens its output itself, later: what is waited for must be new.
+  rm -f "$work/serve.out" "$work/cable.out"
   prepare wire
   prepare local
   "$bridge" 90 > "$work/cable.out" 2> "$work/cable.err" &

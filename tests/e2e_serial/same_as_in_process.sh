@@ -14,6 +14,8 @@ export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
 for via in pty tcp; do
   for type in 0 3; do
     rm -rf "$work/wire" "$work/local"
+    # A background job opens its output itself, later: what is waited for must be new.
+    rm -f "$work/serve.out" "$work/cable.out"
     prepare wire
     prepare local
     if [ $via = pty ]; then

@@ -14,6 +14,7 @@ export LUMORA_HANDHELD_TIME=1700000000 LUMORA_DRIVE_C=$work/c
 
 start_serve() {  # side args...
   local side=$1; shift
+  rm -f "$work/serve.out"  # opened by the background job, later: no old line to wait for
   LUMORA_WINDOWS_DIR=$work/$side/windows timeout 120 "$host" serve "$@" > "$work/serve.out" 2>&1 &
   server=$!
 }

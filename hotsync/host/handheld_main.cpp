@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/monotonic_clock.h"
 #include "common/program_version.h"
 #include "hotsync/host/handheld_state.h"
 #include "hotsync/host/options.h"
@@ -115,20 +116,6 @@ bool countRequested() {
   return value && *value && std::string(value) != "0";
 }
 
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::optional<uint32_t> parseSpeed(const std::string& text) {
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !host::isSerialSpeed(value))
-    return std::nullopt;
-  return value;
-}
-
 // Answers requests until EndOfSync, counting them into count if given; empty, or why the
 // session broke off.
 // LUMORA_HANDHELD_PAUSE=N:MS: after answering N requests the handheld says nothing for MS
@@ -220,7 +207,7 @@ int runConnect(int argc, char** argv) {
   if (!folder) return usageError("connect needs --folder DIR");
   uint32_t maxBaud = 115200;
   if (auto text = opts.value("--baud")) {
-    auto baud = parseSpeed(*text);
+    auto baud = host::parseSerialSpeed(*text);
     if (!baud)
       return usageError("--baud takes 9600, 19200, 38400, 57600, 115200 or 230400, not '" + *text +
                         "'");

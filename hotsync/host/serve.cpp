@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/monotonic_clock.h"
 #include "hotsync/host/commands.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/link_session.h"
@@ -109,11 +110,6 @@ void catchStopSignals() {
 #endif
 }
 
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // The wait for the handheld, from the environment; tests shorten it. nullopt when the
 // value is not a number of milliseconds from 1 to one hour.
 std::optional<int> linkTimeoutMs() {
@@ -197,15 +193,6 @@ SerialOutcome serveSerial(link::ByteStream& stream, SerialPort* port, const std:
     port->discardInput();
   }
   return result.ran ? SerialOutcome::Ran : SerialOutcome::Failed;
-}
-
-std::optional<uint32_t> parseSpeed(const std::string& text) {
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !isSerialSpeed(value))
-    return std::nullopt;
-  return value;
 }
 
 // NetSync framing on a line, as a USB handheld speaks it on its tty: the handshake and the
@@ -535,7 +522,7 @@ int runServe(int argc, char** argv) {
   const bool once = opts.has("--once");
   uint32_t maxBaud = kDefaultMaxBaud;
   if (auto text = opts.value("--baud")) {
-    auto baud = parseSpeed(*text);
+    auto baud = parseSerialSpeed(*text);
     if (!baud) {
       std::fprintf(stderr,
                    "lumora-hotsync serve: --baud takes 9600, 19200, 38400, 57600, 115200 or "

@@ -10,7 +10,7 @@
 #include "conduit/dialog/dialog_procedure.h"
 #include "conduit/library_entry.h"
 #include "conduit/resources/bitmaps.h"
-#include "conduit/resources/dialog_template.h"
+#include "conduit/resources/action_dialog_template.h"
 #include "conduit/resources/strings.h"
 #include "conduit/settings.h"
 #include "platform/files/files.h"

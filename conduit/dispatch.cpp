@@ -1,6 +1,6 @@
 #include "conduit/dispatch.h"
 
-#include "conduit/transfers.h"
+#include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/log.h"
 #include "pictures/picture_database.h"

@@ -2,7 +2,7 @@
 
 #include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 #include "pictures/picture_database.h"
 #include "pictures/transfers.h"
 

@@ -5,7 +5,7 @@
 #include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::pictures {
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 #include "pictures/picture_database.h"
 #include "hotsync/api/hotsync.h"
 

@@ -10,7 +10,7 @@
 #include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/photo_files.h"
 #include "pictures/picture_database.h"

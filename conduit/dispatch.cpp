@@ -2,8 +2,8 @@
 
 #include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
-#include "pictures/sync_log.h"
 #include "pictures/picture_database.h"
+#include "pictures/sync_log.h"
 #include "pictures/transfers.h"
 
 namespace lumora::conduit {

@@ -10,12 +10,12 @@
 #include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
-#include "pictures/sync_log.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/photo_files.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/sync_folder.h"
+#include "pictures/sync_log.h"
 #include "pictures/transfers.h"
 #include "platform/files/files.h"
 

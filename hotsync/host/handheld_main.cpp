@@ -24,6 +24,7 @@
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
+#include "platform/process/test_hooks.h"
 
 namespace {
 
@@ -112,8 +113,8 @@ class RequestCount {
 };
 
 bool countRequested() {
-  const char* value = std::getenv("LUMORA_DLP_COUNT");
-  return value && *value && std::string(value) != "0";
+  const std::string value = hooks::dlpCount();
+  return !value.empty() && value != "0";
 }
 
 // Answers requests until EndOfSync, counting them into count if given; empty, or why the
@@ -126,10 +127,11 @@ struct Pause {
 };
 
 Pause pauseFromEnvironment() {
-  const char* text = std::getenv("LUMORA_HANDHELD_PAUSE");
+  const std::string value = hooks::handheldPause();
   Pause pause;
-  if (!text || !*text) return pause;
-  const char* end = text + std::strlen(text);
+  if (value.empty()) return pause;
+  const char* text = value.c_str();
+  const char* end = text + value.size();
   int after = 0, ms = 0;
   auto first = std::from_chars(text, end, after);
   if (first.ec != std::errc() || first.ptr == end || *first.ptr != ':') return pause;

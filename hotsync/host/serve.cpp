@@ -28,6 +28,7 @@
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/link/prefixed_stream.h"
 #include "hotsync/link/serial_link.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 namespace {
@@ -87,7 +88,7 @@ constexpr const char* kAnyKnownUsb = "known";
 constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
 constexpr int kReopenMs = 1000;
-constexpr const char* kTimeoutVariable = "LUMORA_LINK_TIMEOUT_MS";
+constexpr const char* kTimeoutVariable = hooks::kLinkTimeoutMs;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -113,11 +114,12 @@ void catchStopSignals() {
 // The wait for the handheld, from the environment; tests shorten it. nullopt when the
 // value is not a number of milliseconds from 1 to one hour.
 std::optional<int> linkTimeoutMs() {
-  const char* text = std::getenv(kTimeoutVariable);
-  if (!text || !*text) return link::kDlpTimeoutMs;
+  const std::string text = hooks::linkTimeoutMs();
+  if (text.empty()) return link::kDlpTimeoutMs;
   int value = 0;
-  auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
-  if (ec != std::errc() || *end != '\0' || value < 1 || value > 3600 * 1000) return std::nullopt;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 3600 * 1000)
+    return std::nullopt;
   return value;
 }
 

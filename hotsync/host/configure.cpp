@@ -160,7 +160,7 @@ void printSettings(uint32_t def, uint32_t next) {
               describe(next).c_str());
   conduit::ConduitSettings s;
   conduit::loadSettings(s);
-  const DeviceCapabilities& caps = s.acceptedCapabilities;
+  const auto& caps = s.acceptedCapabilities;
   std::printf("sync folder:    %s\n", s.syncFolder);
   std::printf("bitmaps:        16-bit %s, double density %s, compressed %s\n", yes(caps.depth, 16),
               yes(caps.density, 144), yes(caps.compression, 1));

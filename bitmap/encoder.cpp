@@ -192,7 +192,7 @@ EncodeResult encodeFile(std::string_view path, const DeviceCapabilities& caps,
     return refused(EncodeStatus::tooLarge, tooLargeReason(info.width, info.height, depth, caps));
   picture::DecodeHint hint;
   if (target) hint = {target->width, target->height};
-  auto picture = picture::decodePicture(*file, hint, &reason);
+  auto picture = picture::decodePicture(*file, options.limits, hint, &reason);
   if (!picture) return refused(EncodeStatus::unreadable, reason);
   file.reset();  // the file's bytes are no longer needed while the bitmap is built
   // Scaled to the size worked out from the full picture, whatever scale the reader chose.

@@ -40,7 +40,8 @@ struct EncodeResult {
 struct EncodeOptions {
   bool fit = false;     // scale a picture larger than the device's sides down (sizeForDevice)
   bool dither = false;  // error diffusion onto the palette at 8 bits, not the nearest colour
-  picture::Formats formats = picture::Formats::bmpOnly;  // the file formats encodeFile reads
+  picture::Formats formats = picture::Formats::bmpOnly;     // the file formats encodeFile reads
+  picture::PictureLimits limits = picture::kPictureLimits;  // for encodeFile's photo files
 };
 
 // Whether this build reads photo files (JPEG, PNG, HEIF) besides .bmp files.

@@ -1,9 +1,9 @@
 #include "conduit/dispatch.h"
 
-#include "conduit/transfers.h"
+#include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
-#include "pictures/log.h"
 #include "pictures/picture_database.h"
+#include "pictures/sync_log.h"
 #include "pictures/transfers.h"
 
 namespace lumora::conduit {

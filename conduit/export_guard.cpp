@@ -6,7 +6,7 @@
 
 #include "conduit/dispatch.h"
 #include "hotsync/api/hotsync.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::conduit {
 namespace {

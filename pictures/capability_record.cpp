@@ -2,10 +2,9 @@
 
 #include <array>
 
-#include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::pictures {
 
@@ -15,7 +14,7 @@ void narrowCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& acce
   caps.compression = accepted.compression;
 }
 
-bool readDeviceCapabilities(DeviceCapabilities& caps) {
+bool readDeviceCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& accepted) {
   caps = DeviceCapabilities{};
   OpenResult opened = openForReading(kFormatDatabase, kCard);
   if (opened.code != 0) {
@@ -37,7 +36,7 @@ bool readDeviceCapabilities(DeviceCapabilities& caps) {
     return false;
   }
   caps = decodeCapabilityRecord(record);
-  narrowCapabilities(caps, conduit::settings().acceptedCapabilities);
+  narrowCapabilities(caps, accepted);
   opened.db.close();
   return true;
 }

@@ -16,8 +16,10 @@ DeviceCapabilities decodeCapabilityRecord(std::span<const uint8_t> record);
 // Density 72 and a smaller depth come from the settings; compression always does.
 void narrowCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& accepted);
 
-// Fills caps from the handheld, narrowed by the settings; false (logged) when the format
+// Fills caps from the handheld, narrowed by accepted; false (logged) when the format
 // database cannot be opened or read. caps is cleared first in every case.
+bool readDeviceCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& accepted);
+// The same narrowed by the loaded conduit's settings.
 bool readDeviceCapabilities(DeviceCapabilities& caps);
 
 }  // namespace lumora::pictures

@@ -3,10 +3,10 @@
 #include <memory>
 #include <new>
 
-#include "pictures/handheld_db.h"
-#include "pictures/log.h"
-#include "pictures/picture_database.h"
 #include "hotsync/api/hotsync.h"
+#include "pictures/handheld_db.h"
+#include "pictures/picture_database.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::pictures {
 namespace {

@@ -1,16 +1,8 @@
 #include "pictures/sync_folder.h"
 
-#include "conduit/settings.h"
 #include "platform/files/files.h"
 
 namespace lumora::pictures {
-
-std::string syncFolder() {
-  const char* text = conduit::settings().syncFolder;
-  size_t n = 0;
-  while (n < kPathCapacity && text[n] != '\0') ++n;
-  return std::string(text, n);
-}
 
 bool syncFolderPresent(std::string_view folder) {
   std::string pattern = pathInFolder(folder, "*.*");

@@ -9,9 +9,6 @@ namespace lumora::pictures {
 inline constexpr const char* kMissingFolderLine =
     "Not existing desktop synchronization directory. The synchronization of Lumora failed.";
 
-// The configured sync folder path.
-std::string syncFolder();
-
 // Present when a search for folder\*.* finds an entry and that pattern has at least 7
 // characters (so "C:" is missing and "C:\" may be present).
 bool syncFolderPresent(std::string_view folder);

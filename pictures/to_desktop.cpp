@@ -6,16 +6,15 @@
 #include <set>
 #include <string>
 
-#include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/photo_files.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/sync_folder.h"
+#include "pictures/sync_log.h"
 #include "pictures/transfers.h"
 #include "platform/files/files.h"
 
@@ -130,8 +129,9 @@ bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder,
 
 }  // namespace
 
-bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
-  std::string folder = syncFolder();
+bool copyPicturesToDesktop(const TransferOptions& options, uint32_t type, uint32_t creator,
+                           bool overwrite) {
+  const std::string& folder = options.syncFolder;
   if (!syncFolderPresent(folder)) {
     logEntry(kMissingFolderLine, kActivityError);
     return false;
@@ -142,7 +142,7 @@ bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
   search.type = type;
   search.creator = creator;
   std::optional<std::set<std::string>> photos;
-  if (conduit::settings().photos && bitmap::photoReadersBuilt())
+  if (options.photos && bitmap::photoReadersBuilt())
     photos = photoNames(files::fileSystem().find(pathInFolder(folder, "*.*")));
   const std::set<std::string>* photoList = photos ? &*photos : nullptr;
   if (!walk(Phase::first, search, folder, overwrite, photoList)) return true;

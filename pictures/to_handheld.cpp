@@ -5,18 +5,17 @@
 #include <utility>
 #include <vector>
 
-#include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/capability_record.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
-#include "pictures/log.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/photo_files.h"
 #include "pictures/picture_database.h"
 #include "pictures/picture_names.h"
 #include "pictures/saved_database.h"
 #include "pictures/sync_folder.h"
+#include "pictures/sync_log.h"
 #include "pictures/transfers.h"
 #include "platform/files/files.h"
 
@@ -194,15 +193,14 @@ void copyOne(const std::string& folder, const std::string& fileName,
 
 }  // namespace
 
-bool copyPicturesToHandheld(uint32_t creator, bool overwrite) {
+bool copyPicturesToHandheld(const TransferOptions& settings, uint32_t creator, bool overwrite) {
   DeviceCapabilities caps;
-  if (!readDeviceCapabilities(caps)) return false;
-  std::string folder = syncFolder();
+  if (!readDeviceCapabilities(caps, settings.accepted)) return false;
+  const std::string& folder = settings.syncFolder;
   if (!syncFolderPresent(folder)) {
     logEntry(kMissingFolderLine, kActivityError);
     return false;
   }
-  const conduit::ConduitSettings& settings = conduit::settings();
   const bitmap::EncodeOptions options{settings.fitToDevice, settings.dither};
   const std::vector<std::string> bmpFiles = files::fileSystem().find(pathInFolder(folder, "*.bmp"));
   for (const std::string& fileName : bmpFiles) {

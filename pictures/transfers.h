@@ -3,12 +3,19 @@
 
 #include <cstdint>
 
+#include "pictures/transfer_options.h"
+
 namespace lumora::pictures {
 
 // Handheld to desktop, for one database type and creator; false when the sync folder is
 // missing.
-bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
+bool copyPicturesToDesktop(const TransferOptions& options, uint32_t type, uint32_t creator,
+                           bool overwrite);
 // Desktop to handheld; false when the pass did not start.
+bool copyPicturesToHandheld(const TransferOptions& options, uint32_t creator, bool overwrite);
+
+// The same with the loaded conduit's settings (conduit::settings()).
+bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
 bool copyPicturesToHandheld(uint32_t creator, bool overwrite);
 
 }  // namespace lumora::pictures

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/resources/strings.h"
+#include "platform/resources/string_table.h"
 
 namespace lumora::conduit {
 

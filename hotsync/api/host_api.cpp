@@ -15,6 +15,7 @@
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
+#include "platform/process/test_hooks.h"
 
 using lumora::hotsync::Call;
 using lumora::hotsync::HotSyncJournal;
@@ -38,8 +39,7 @@ int32_t disconnect(Session& s) {
 }
 
 void armFaultsFromEnvironment(Session& s) {
-  const char* list = std::getenv("LUMORA_HOTSYNC_FAULTS");
-  auto parsed = lumora::hotsync::parseFaultList(list ? list : "");
+  auto parsed = lumora::hotsync::parseFaultList(lumora::hooks::hotSyncFaults());
   s.faults.armFromEnvironment(parsed.faults);
   for (const std::string& entry : parsed.rejected)
     logLine("HotSync: ignored the fault \"" + entry +

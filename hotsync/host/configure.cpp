@@ -60,19 +60,17 @@ constexpr const char* kUsage =
 constexpr const char* kActionsSection = "LmDx";
 constexpr const char* kDefaultKey = "DefaultAction";
 constexpr const char* kNextKey = "NextAction";
-constexpr uint32_t kNotChosen = 0xFFFFFFFF;
 
 struct Action {
   const char* name;
   uint32_t type;
-  int radio;
   const char* text;
 };
 constexpr Action kActions[] = {
-    {"sync", 0, 404, "synchronize the files"},
-    {"desktop", 3, 405, "desktop overwrites handheld"},
-    {"handheld", 2, 406, "handheld overwrites desktop"},
-    {"nothing", 6, 407, "do nothing"},
+    {"sync", 0, "synchronize the files"},
+    {"desktop", 3, "desktop overwrites handheld"},
+    {"handheld", 2, "handheld overwrites desktop"},
+    {"nothing", 6, "do nothing"},
 };
 
 std::optional<Action> parseAction(const std::string& text) {
@@ -105,9 +103,11 @@ std::optional<std::string> addSetting(Request& r, const std::string& assignment)
   std::string key = assignment.substr(0, eq);
   std::string value = assignment.substr(eq + 1);
   if (value.find_first_of("\r\n") != std::string::npos) return "a value cannot span lines";
-  auto check = [&](int id, const char* on, const char* off) -> std::optional<std::string> {
+  using conduit::dialog_script::BitmapOption;
+  auto check = [&](BitmapOption option, const char* on,
+                   const char* off) -> std::optional<std::string> {
     if (value != on && value != off) return key + " takes " + on + " or " + off;
-    r.script.push_back("check " + std::to_string(id) + (value == on ? " on" : " off"));
+    r.script.push_back(conduit::dialog_script::setBitmapOption(option, value == on));
     return std::nullopt;
   };
   if (key == "folder" || key == conduit::kKeySyncDir) {
@@ -116,9 +116,11 @@ std::optional<std::string> addSetting(Request& r, const std::string& assignment)
     r.folder = value;
     return std::nullopt;
   }
-  if (key == "depth" || key == conduit::kKeyDepth) return check(1012, "16", "8");
-  if (key == "density" || key == conduit::kKeyDensity) return check(1013, "144", "72");
-  if (key == "compression" || key == conduit::kKeyCompression) return check(1014, "1", "0");
+  if (key == "depth" || key == conduit::kKeyDepth) return check(BitmapOption::depth16, "16", "8");
+  if (key == "density" || key == conduit::kKeyDensity)
+    return check(BitmapOption::doubleDensity, "144", "72");
+  if (key == "compression" || key == conduit::kKeyCompression)
+    return check(BitmapOption::compressed, "1", "0");
   const struct {
     const char* name;
     const char* key;
@@ -156,23 +158,15 @@ void printSettings(uint32_t def, uint32_t next) {
   auto yes = [](unsigned v, unsigned on) { return v == on ? "yes" : "no"; };
   std::printf("default action: %s\nnext action:    %s\n", describe(def).c_str(),
               describe(next).c_str());
-  std::printf("sync folder:    %s\n",
-              setting(conduit::kKeySyncDir, conduit::kDefaultSyncDir).c_str());
-  std::printf(
-      "bitmaps:        16-bit %s, double density %s, compressed %s\n",
-      yes(profile::getInt(conduit::kIniSection, conduit::kKeyDepth, 16, conduit::kIniFile) & 0xFF,
-          16),
-      yes(profile::getInt(conduit::kIniSection, conduit::kKeyDensity, 144, conduit::kIniFile) &
-              0xFFFF,
-          144),
-      yes(profile::getInt(conduit::kIniSection, conduit::kKeyCompression, 1, conduit::kIniFile) &
-              0xFF,
-          1));
-  auto on = [](const char* key) {
-    return profile::getInt(conduit::kIniSection, key, 0, conduit::kIniFile) != 0 ? "yes" : "no";
-  };
-  std::printf("photos:         sent %s, fitted %s, dithered %s\n", on(conduit::kKeyPhotos),
-              on(conduit::kKeyFitToDevice), on(conduit::kKeyDither));
+  conduit::ConduitSettings s;
+  conduit::loadSettings(s);
+  const auto& caps = s.acceptedCapabilities;
+  std::printf("sync folder:    %s\n", s.syncFolder);
+  std::printf("bitmaps:        16-bit %s, double density %s, compressed %s\n", yes(caps.depth, 16),
+              yes(caps.density, 144), yes(caps.compression, 1));
+  auto on = [](bool v) { return v ? "yes" : "no"; };
+  std::printf("photos:         sent %s, fitted %s, dithered %s\n", on(s.photos), on(s.fitToDevice),
+              on(s.dither));
 }
 
 }  // namespace
@@ -219,14 +213,15 @@ int runConfigure(int argc, char** argv) {
                    target.c_str(), request.folder ? "" : " (set one with --set folder=PATH)");
       return 1;
     }
-    if (request.folder) request.script.push_back("type 1010 " + *request.folder);
+    namespace script = conduit::dialog_script;
+    if (request.folder) request.script.push_back(script::typeSyncFolder(*request.folder));
     if (const auto& a = request.def ? request.def : request.next) {
-      request.script.push_back("click " + std::to_string(a->radio));
-      request.script.push_back(std::string("check 411 ") + (request.def ? "on" : "off"));
+      request.script.push_back(script::chooseAction(a->type));
+      request.script.push_back(script::setAsDefault(request.def.has_value()));
     }
-    request.script.push_back("click 1");
+    request.script.push_back(script::ok());
   } else if (!request.script.empty()) {
-    request.script.push_back("click 2");
+    request.script.push_back(conduit::dialog_script::cancel());
   }
 
   const bool headless = opts.has("--headless") || opts.values.count("--set") != 0;
@@ -256,14 +251,8 @@ int runConfigure(int argc, char** argv) {
   }
 
   uint8_t rec[conduit::kConfigRecordSize] = {};
-  storeLe32(rec + record::kVersion, 1);
-  storeLe32(rec + record::kSize, conduit::kConfigRecordSize);
-  storeLe32(rec + record::kIdentifier, 1);  // show the user's current settings
-  std::memcpy(rec + record::kUserName, user->data(), user->size());
-  storeLe32(rec + record::kDefaultSyncType, def);
-  storeLe32(rec + record::kNextSyncType, next);
-  storeLe32(rec + record::kChosenSyncType, kNotChosen);
-  storeLe32(rec + record::kChoiceScope, 0);
+  record::HostRecord asked{*user, def, next};
+  record::writeHostRecord(asked, rec, conduit::kConfigRecordSize);
   uint32_t size = conduit::kConfigRecordSize;
   if (int32_t r = cfgConduit(0, rec, &size); r != 0) {
     std::fprintf(stderr, "lumora-hotsync configure: CfgConduit returned %d\n", static_cast<int>(r));
@@ -280,9 +269,10 @@ int runConfigure(int argc, char** argv) {
   }
 
   uint32_t newDef = def, newNext = next;
-  const uint32_t chosen = loadLe32(rec + record::kChosenSyncType);
-  const uint32_t scope = loadLe32(rec + record::kChoiceScope);
-  if (chosen != kNotChosen &&
+  record::readHostChoice(rec, asked);
+  const uint32_t chosen = asked.chosenSyncType;
+  const uint32_t scope = asked.choiceScope;
+  if (chosen != record::HostRecord::kNotChosen &&
       (scope == record::kScopeDefaultAndNext || scope == record::kScopeNextOnly)) {
     newNext = chosen;
     if (scope == record::kScopeDefaultAndNext) newDef = chosen;

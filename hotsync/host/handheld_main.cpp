@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "common/monotonic_clock.h"
 #include "common/program_version.h"
 #include "hotsync/host/handheld_state.h"
 #include "hotsync/host/options.h"
@@ -23,6 +24,7 @@
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
+#include "platform/process/test_hooks.h"
 
 namespace {
 
@@ -112,22 +114,8 @@ class RequestCount {
 };
 
 bool countRequested() {
-  const char* value = std::getenv("LUMORA_DLP_COUNT");
-  return value && *value && std::string(value) != "0";
-}
-
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-std::optional<uint32_t> parseSpeed(const std::string& text) {
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !host::isSerialSpeed(value))
-    return std::nullopt;
-  return value;
+  const std::string value = hooks::dlpCount();
+  return !value.empty() && value != "0";
 }
 
 // Answers requests until EndOfSync, counting them into count if given; empty, or why the
@@ -140,10 +128,11 @@ struct Pause {
 };
 
 Pause pauseFromEnvironment() {
-  const char* text = std::getenv("LUMORA_HANDHELD_PAUSE");
+  const std::string value = hooks::handheldPause();
   Pause pause;
-  if (!text || !*text) return pause;
-  const char* end = text + std::strlen(text);
+  if (value.empty()) return pause;
+  const char* text = value.c_str();
+  const char* end = text + value.size();
   int after = 0, ms = 0;
   auto first = std::from_chars(text, end, after);
   if (first.ec != std::errc() || first.ptr == end || *first.ptr != ':') return pause;
@@ -229,7 +218,7 @@ int runConnect(int argc, char** argv) {
   if (!folder) return usageError("connect needs --folder DIR");
   uint32_t maxBaud = 115200;
   if (auto text = opts.value("--baud")) {
-    auto baud = parseSpeed(*text);
+    auto baud = host::parseSerialSpeed(*text);
     if (!baud)
       return usageError("--baud takes 9600, 19200, 38400, 57600, 115200 or 230400, not '" + *text +
                         "'");

@@ -10,6 +10,8 @@
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/sync_status.h"
 #include "hotsync/link/dlp_functions.h"
+#include "hotsync/store/handheld_clock.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 namespace {
@@ -107,8 +109,8 @@ class DlpClient {
 // differs between hosts.
 Date handheldNow() {
   int64_t now = static_cast<int64_t>(std::time(nullptr));
-  if (const char* fixed = std::getenv("LUMORA_HANDHELD_TIME"); fixed && *fixed)
-    now = std::strtoll(fixed, nullptr, 10);
+  if (auto fixed = hotsync::palmTimeFromUnixText(hooks::handheldTime()))
+    now = static_cast<int64_t>(*fixed) - hotsync::kSecondsFrom1904To1970;
   if (now < 0) now = 0;
   const int64_t days = now / 86400, seconds = now % 86400;
   const int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;

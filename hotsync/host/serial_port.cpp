@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <iterator>
 
@@ -20,6 +21,15 @@ namespace lumora::host {
 bool isSerialSpeed(uint32_t baud) {
   return std::find(std::begin(link::kCmpSpeeds), std::end(link::kCmpSpeeds), baud) !=
          std::end(link::kCmpSpeeds);
+}
+
+std::optional<uint32_t> parseSerialSpeed(std::string_view text) {
+  uint32_t value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
+      !isSerialSpeed(value))
+    return std::nullopt;
+  return value;
 }
 
 #ifdef _WIN32

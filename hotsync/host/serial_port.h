@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "hotsync/link/stream.h"
 
@@ -14,6 +16,8 @@ namespace lumora::host {
 
 // The speeds a serial HotSync may use: 9600 to 230400 baud.
 bool isSerialSpeed(uint32_t baud);
+// A speed given as text (a whole decimal number that is a serial HotSync speed).
+std::optional<uint32_t> parseSerialSpeed(std::string_view text);
 
 class SerialPort final : public link::ByteStream {
  public:

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/monotonic_clock.h"
 #include "hotsync/host/commands.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/link_session.h"
@@ -27,6 +28,7 @@
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/link/prefixed_stream.h"
 #include "hotsync/link/serial_link.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 namespace {
@@ -87,7 +89,7 @@ constexpr const char* kAnyKnownUsb = "known";
 constexpr uint32_t kDefaultMaxBaud = 115200;
 constexpr int kAcceptSliceMs = 500;
 constexpr int kReopenMs = 1000;
-constexpr const char* kTimeoutVariable = "LUMORA_LINK_TIMEOUT_MS";
+constexpr const char* kTimeoutVariable = hooks::kLinkTimeoutMs;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -110,19 +112,15 @@ void catchStopSignals() {
 #endif
 }
 
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 // The wait for the handheld, from the environment; tests shorten it. nullopt when the
 // value is not a number of milliseconds from 1 to one hour.
 std::optional<int> linkTimeoutMs() {
-  const char* text = std::getenv(kTimeoutVariable);
-  if (!text || !*text) return link::kDlpTimeoutMs;
+  const std::string text = hooks::linkTimeoutMs();
+  if (text.empty()) return link::kDlpTimeoutMs;
   int value = 0;
-  auto [end, ec] = std::from_chars(text, text + std::strlen(text), value);
-  if (ec != std::errc() || *end != '\0' || value < 1 || value > 3600 * 1000) return std::nullopt;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value < 1 || value > 3600 * 1000)
+    return std::nullopt;
   return value;
 }
 
@@ -199,15 +197,6 @@ SerialOutcome serveSerial(link::ByteStream& stream, SerialPort* port, const std:
     port->discardInput();
   }
   return result.ran ? SerialOutcome::Ran : SerialOutcome::Failed;
-}
-
-std::optional<uint32_t> parseSpeed(const std::string& text) {
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !isSerialSpeed(value))
-    return std::nullopt;
-  return value;
 }
 
 // NetSync framing on a line, as a USB handheld speaks it on its tty: the handshake and the
@@ -538,7 +527,7 @@ int runServe(int argc, char** argv) {
   options.quiet = opts.has("--quiet");
   uint32_t maxBaud = kDefaultMaxBaud;
   if (auto text = opts.value("--baud")) {
-    auto baud = parseSpeed(*text);
+    auto baud = parseSerialSpeed(*text);
     if (!baud) {
       std::fprintf(stderr,
                    "lumora-hotsync serve: --baud takes 9600, 19200, 38400, 57600, 115200 or "

@@ -16,6 +16,8 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/files/posix_fd.h"
 #endif
 
 namespace lumora::host {
@@ -78,25 +80,7 @@ TcpListener::Accepted TcpListener::accept(int) {
 
 namespace {
 
-// Closes a descriptor on every way out.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
+using posix::Fd;
 
 std::string errnoText(int error) {
   return std::strerror(error);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "common/monotonic_clock.h"
+
 #ifndef _WIN32
 #include <poll.h>
 #endif
@@ -42,11 +44,6 @@ std::vector<bool> waitForAny(const std::vector<std::unique_ptr<Transport>>& tran
     if (fds[k].revents != 0) ready[owner[k]] = true;
 #endif
   return ready;
-}
-
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 }  // namespace

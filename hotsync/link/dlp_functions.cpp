@@ -1,7 +1,9 @@
 #include "hotsync/link/dlp_functions.h"
 
+#include <concepts>
 #include <cstdio>
 #include <iterator>
+#include <type_traits>
 
 #include "hotsync/link/fields.h"
 
@@ -46,12 +48,6 @@ std::string what(uint8_t function, const char* kind) {
   return std::string(name ? name : hex(function)) + " " + kind;
 }
 
-// One argument built from a writer's bytes.
-Result<std::vector<Argument>> oneArgument(FieldWriter& w, uint8_t id = kArg0) {
-  if (auto e = w.error()) return *e;
-  return std::vector<Argument>{Argument{id, w.take(), Wrapper::Auto}};
-}
-
 Result<ByteView> required(const std::vector<Argument>& args, uint8_t id, uint8_t function,
                           const char* kind) {
   const Argument* a = findArgument(args, id);
@@ -62,59 +58,401 @@ Result<ByteView> required(const std::vector<Argument>& args, uint8_t id, uint8_t
   return ByteView(a->data);
 }
 
-template <class T>
-Result<T> finished(FieldReader& r, T value) {
-  if (auto e = r.finish()) return *e;
-  return value;
+// A message's fields are described once, by a `fields(io, message)` overload below; the
+// encoder runs the description to write the bytes and the decoder to read them back. Where
+// earlier logs name a field differently when reading, the second name is the reader's.
+
+class Encoder {
+ public:
+  explicit Encoder(std::string what) : w_(std::move(what)) {}
+  static constexpr bool kReading = false;
+
+  void u8(uint8_t v, const char*) { w_.u8(v); }
+  void be16(uint16_t v, const char*) { w_.be16(v); }
+  void be32(uint32_t v, const char*) { w_.be32(v); }
+  void date(const Date& d, const char*) { w_.date(d); }
+  void reserved8(const char*) { w_.u8(0); }
+  void cstring(const std::string& s, const char* field, const char* = nullptr) {
+    w_.cstring(s, field);
+  }
+  // A length or count field, written from the length `n` of what follows.
+  uint8_t length8(size_t n, const char* field, const char* = nullptr) {
+    auto v = static_cast<uint8_t>(w_.length(n, 0xFF, field));
+    w_.u8(v);
+    return v;
+  }
+  uint16_t length16(size_t n, const char* field, const char* = nullptr) {
+    auto v = static_cast<uint16_t>(w_.length(n, 0xFFFF, field));
+    w_.be16(v);
+    return v;
+  }
+  // Text in `n` bytes with its zero; nothing when empty.
+  void sizedCString(const std::string& s, size_t, const char* field) {
+    if (!s.empty()) w_.cstring(s, field);
+  }
+  void bytes(const Bytes& b, size_t, const char*) { w_.bytes(b); }
+  void rest(const Bytes& b) { w_.bytes(b); }
+  template <class T, class F>
+  void list(const std::vector<T>& items, size_t, F&& each) {
+    for (const T& item : items) each(item);
+  }
+  // Present when the writer has it, when the reader has bytes left.
+  template <class T, class F>
+  void optional(const std::optional<T>& item, F&& each) {
+    if (item) each(*item);
+  }
+
+  FieldWriter& writer() { return w_; }
+  Result<std::vector<Argument>> argument(uint8_t id) {
+    if (auto e = w_.error()) return *e;
+    return std::vector<Argument>{Argument{id, w_.take(), Wrapper::Auto}};
+  }
+
+ private:
+  FieldWriter w_;
+};
+
+class Decoder {
+ public:
+  Decoder(ByteView data, std::string what) : r_(data, std::move(what)) {}
+  static constexpr bool kReading = true;
+
+  void u8(uint8_t& v, const char* field) { v = r_.u8(field); }
+  void be16(uint16_t& v, const char* field) { v = r_.be16(field); }
+  void be32(uint32_t& v, const char* field) { v = r_.be32(field); }
+  void date(Date& d, const char* field) { d = r_.date(field); }
+  void reserved8(const char* field) { r_.u8(field); }
+  void cstring(std::string& s, const char* field, const char* readField = nullptr) {
+    s = r_.cstring(readField ? readField : field);
+  }
+  uint8_t length8(size_t, const char* field, const char* readField = nullptr) {
+    return r_.u8(readField ? readField : field);
+  }
+  uint16_t length16(size_t, const char* field, const char* readField = nullptr) {
+    return r_.be16(readField ? readField : field);
+  }
+  void sizedCString(std::string& s, size_t n, const char* field) { s = r_.sizedCString(n, field); }
+  void bytes(Bytes& b, size_t n, const char* field) {
+    ByteView v = r_.bytes(n, field);
+    b.assign(v.begin(), v.end());
+  }
+  void rest(Bytes& b) {
+    ByteView v = r_.rest();
+    b.assign(v.begin(), v.end());
+  }
+  template <class T, class F>
+  void list(std::vector<T>& items, size_t count, F&& each) {
+    for (size_t i = 0; i < count && !r_.failed(); ++i) each(items.emplace_back());
+  }
+  template <class T, class F>
+  void optional(std::optional<T>& item, F&& each) {
+    if (r_.left() > 0) each(item.emplace());
+  }
+
+  FieldReader& reader() { return r_; }
+  template <class T>
+  Result<T> finished(T value) {
+    if (auto e = r_.finish()) return *e;
+    return value;
+  }
+
+ private:
+  FieldReader r_;
+};
+
+// `M` is the message type `T`, const when encoding.
+template <class M, class... T>
+concept Is = (std::same_as<std::remove_const_t<M>, T> || ...);
+
+template <class IO, Is<DbInfo> M>
+void fields(IO& io, M& d) {
+  io.u8(d.miscFlags, "misc flags");
+  io.be16(d.attributes, "attributes");
+  io.be32(d.type, "type");
+  io.be32(d.creator, "creator");
+  io.be16(d.version, "version");
+  io.be32(d.modificationNumber, "modification number");
+  io.date(d.created, "creation date");
+  io.date(d.modified, "modification date");
+  io.date(d.backedUp, "backup date");
+  io.be16(d.index, "index");
+  io.cstring(d.name, "database name", "name");
 }
 
-void writeDbInfo(FieldWriter& w, const DbInfo& d) {
+// One database info, led by its size and padded to an even size.
+void dbInfo(Encoder& io, const DbInfo& d) {
+  FieldWriter& w = io.writer();
   size_t size = kDbInfoHeaderSize + d.name.size() + 1;
   size += size % 2;
   w.u8(static_cast<uint8_t>(w.length(size, 0xFF, "database info size")));
-  w.u8(d.miscFlags);
-  w.be16(d.attributes);
-  w.be32(d.type);
-  w.be32(d.creator);
-  w.be16(d.version);
-  w.be32(d.modificationNumber);
-  w.date(d.created);
-  w.date(d.modified);
-  w.date(d.backedUp);
-  w.be16(d.index);
-  w.cstring(d.name, "database name");
+  fields(io, d);
   if ((kDbInfoHeaderSize + d.name.size() + 1) % 2) w.u8(0);
 }
 
 // One database info of the size its first byte gives; the padding after the name is skipped.
-DbInfo readDbInfo(FieldReader& outer) {
+void dbInfo(Decoder& io, DbInfo& d) {
+  FieldReader& outer = io.reader();
   size_t size = outer.u8("database info size");
-  if (outer.failed()) return {};
+  if (outer.failed()) return;
   if (size < kDbInfoHeaderSize + 1) {
     outer.fail(ErrorCode::BadValue, "database info size " + std::to_string(size) +
                                         " is below the " + std::to_string(kDbInfoHeaderSize + 1) +
                                         " bytes of its header and name");
-    return {};
+    return;
   }
   ByteView entry = outer.bytes(size - 1, "database info");
-  if (outer.failed()) return {};
-  FieldReader r(entry, "database info");
-  DbInfo d;
-  d.miscFlags = r.u8("misc flags");
-  d.attributes = r.be16("attributes");
-  d.type = r.be32("type");
-  d.creator = r.be32("creator");
-  d.version = r.be16("version");
-  d.modificationNumber = r.be32("modification number");
-  d.created = r.date("creation date");
-  d.modified = r.date("modification date");
-  d.backedUp = r.date("backup date");
-  d.index = r.be16("index");
-  d.name = r.cstring("name");
-  if (r.failed()) {
-    if (auto e = r.finish()) outer.fail(e->code, e->message);
+  if (outer.failed()) return;
+  Decoder inner(entry, "database info");
+  fields(inner, d);
+  if (inner.reader().failed()) {
+    if (auto e = inner.reader().finish()) outer.fail(e->code, e->message);
   }
-  return d;
+}
+
+template <class IO, Is<UserInfo> M>
+void fields(IO& io, M& u) {
+  io.be32(u.userId, "user id");
+  io.be32(u.viewerId, "viewer id");
+  io.be32(u.lastSyncPc, "last sync PC");
+  io.date(u.lastSuccessfulSync, "last successful sync");
+  io.date(u.lastSync, "last sync");
+  size_t nameLength = io.length8(u.name.empty() ? 0 : u.name.size() + 1, "name length");
+  size_t passwordLength = io.length8(u.password.size(), "password length");
+  io.sizedCString(u.name, nameLength, "name");
+  io.bytes(u.password, passwordLength, "password");
+}
+
+template <class IO, Is<WriteUserInfoRequest> M>
+void fields(IO& io, M& q) {
+  io.be32(q.userId, "user id");
+  io.be32(q.viewerId, "viewer id");
+  io.be32(q.lastSyncPc, "last sync PC");
+  io.date(q.lastSync, "last sync");
+  io.u8(q.modFlags, "flags");
+  size_t nameLength = io.length8(q.name.empty() ? 0 : q.name.size() + 1, "name length");
+  io.sizedCString(q.name, nameLength, "name");
+}
+
+template <class IO, Is<ReadSysInfoRequest> M>
+void fields(IO& io, M& q) {
+  io.be16(q.hostMajor, "host DLP major");
+  io.be16(q.hostMinor, "host DLP minor");
+}
+
+template <class IO, Is<SysInfo> M>
+void fields(IO& io, M& s) {
+  io.be32(s.romVersion, "ROM version");
+  io.be32(s.locale, "locale");
+  io.reserved8("reserved");
+  size_t idLength = io.length8(s.productId.size(), "product id length");
+  io.bytes(s.productId, idLength, "product id");
+}
+
+template <class IO, Is<SysInfo::Dlp> M>
+void fields(IO& io, M& d) {
+  io.be16(d.major, "DLP major");
+  io.be16(d.minor, "DLP minor");
+  io.be16(d.compatMajor, "compatible major");
+  io.be16(d.compatMinor, "compatible minor");
+  io.be32(d.largestRecord, "largest record");
+}
+
+template <class IO, Is<ReadDbListRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.flags, "flags");
+  io.u8(q.card, "card");
+  io.be16(q.start, "start index");
+}
+
+template <class IO, Is<DbList> M>
+void fields(IO& io, M& l) {
+  io.be16(l.lastIndex, "last index");
+  io.u8(l.flags, "flags");
+  size_t count = io.length8(l.databases.size(), "database count", "count");
+  io.list(l.databases, count, [&](auto& d) { dbInfo(io, d); });
+}
+
+template <class IO, Is<OpenDbRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.card, "card");
+  io.u8(q.mode, "mode");
+  io.cstring(q.name, "name");
+}
+
+template <class IO, Is<OpenDbAnswer, CreateDbAnswer, CloseDbRequest, ReadOpenDbInfoRequest> M>
+void fields(IO& io, M& m) {
+  io.u8(m.handle, "handle");
+}
+
+template <class IO, Is<CreateDbRequest> M>
+void fields(IO& io, M& q) {
+  io.be32(q.creator, "creator");
+  io.be32(q.type, "type");
+  io.u8(q.card, "card");
+  io.reserved8("reserved");
+  io.be16(q.flags, "flags");
+  io.be16(q.version, "version");
+  io.cstring(q.name, "name");
+}
+
+template <class IO, Is<DeleteDbRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.card, "card");
+  io.reserved8("reserved");
+  io.cstring(q.name, "name");
+}
+
+template <class IO, Is<ReadAppBlockRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.handle, "handle");
+  io.reserved8("reserved");
+  io.be16(q.offset, "offset");
+  io.be16(q.count, "count");
+}
+
+template <class IO, Is<AppBlock> M>
+void fields(IO& io, M& b) {
+  io.be16(b.blockSize, "block size");
+  io.rest(b.data);
+}
+
+template <class IO, Is<WriteAppBlockRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.handle, "handle");
+  io.reserved8("reserved");
+  size_t size = io.length16(q.data.size(), "block size");
+  io.bytes(q.data, size, "block");
+}
+
+// By id or by index, as `byId` says.
+template <class IO, Is<ReadRecordRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.handle, "handle");
+  io.reserved8("reserved");
+  if (q.byId) {
+    io.be32(q.recordId, "record id");
+  } else {
+    io.be16(q.index, "index");
+  }
+  io.be16(q.offset, "offset");
+  io.be16(q.count, "count");
+}
+
+template <class IO, Is<Record> M>
+void fields(IO& io, M& c) {
+  io.be32(c.recordId, "record id");
+  io.be16(c.index, "index");
+  io.be16(c.recordSize, "record size");
+  io.u8(c.attributes, "attributes");
+  io.u8(c.category, "category");
+  io.rest(c.data);
+}
+
+template <class IO, Is<WriteRecordRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.handle, "handle");
+  io.u8(q.flags, "flags");
+  io.be32(q.recordId, "record id");
+  io.u8(q.attributes, "attributes");
+  io.u8(q.category, "category");
+  io.rest(q.data);
+}
+
+template <class IO, Is<WriteRecordAnswer> M>
+void fields(IO& io, M& w) {
+  io.be32(w.recordId, "record id");
+}
+
+template <class IO, Is<WriteResourceRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.handle, "handle");
+  io.reserved8("reserved");
+  io.be32(q.type, "type");
+  io.be16(q.id, "id");
+  size_t size = io.length16(q.data.size(), "resource size", "size");
+  io.bytes(q.data, size, "resource");
+}
+
+template <class IO, Is<AddSyncLogEntryRequest> M>
+void fields(IO& io, M& q) {
+  io.cstring(q.text, "text");
+}
+
+template <class IO, Is<OpenDbInfo> M>
+void fields(IO& io, M& i) {
+  io.be16(i.recordCount, "record count");
+}
+
+template <class IO, Is<EndOfSyncRequest> M>
+void fields(IO& io, M& q) {
+  io.be16(q.status, "status");
+}
+
+// By name, open handle or type and creator, as `by` says.
+template <class IO, Is<FindDbRequest> M>
+void fields(IO& io, M& q) {
+  io.u8(q.options, "options");
+  switch (q.by) {
+    case FindDbRequest::By::Name:
+      io.u8(q.card, "card");
+      io.cstring(q.name, "name");
+      break;
+    case FindDbRequest::By::Handle:
+      io.u8(q.handle, "handle");
+      break;
+    default:
+      io.u8(q.searchFlags, "search flags");
+      io.be32(q.type, "type");
+      io.be32(q.creator, "creator");
+      break;
+  }
+}
+
+template <class IO, Is<FindDbAnswer::Found> M>
+void fields(IO& io, M& d) {
+  io.u8(d.card, "card");
+  io.reserved8("reserved");
+  io.be32(d.localId, "local id");
+  io.be32(d.openRef, "open ref");
+  io.optional(d.info, [&](auto& info) { dbInfo(io, info); });
+}
+
+template <class IO, Is<FindDbAnswer::Sizes> M>
+void fields(IO& io, M& s) {
+  io.be32(s.recordCount, "record count");
+  io.be32(s.totalBytes, "total bytes");
+  io.be32(s.dataBytes, "data bytes");
+  io.be32(s.appInfoSize, "app-info size");
+  io.be32(s.sortInfoSize, "sort-info size");
+  io.be32(s.largestRecord, "largest record");
+}
+
+// The fields of `m` as argument `id`; `what` names the message in errors.
+template <class M>
+Result<std::vector<Argument>> encode(const M& m, const std::string& what, uint8_t id = kArg0) {
+  Encoder io(what);
+  fields(io, m);
+  return io.argument(id);
+}
+
+template <class M>
+Result<M> decode(ByteView data, const std::string& what, M m = {}) {
+  Decoder io(data, what);
+  fields(io, m);
+  return io.finished(std::move(m));
+}
+
+// A message whose fields are all in argument 0x20.
+template <class M>
+Result<std::vector<Argument>> encodeMessage(const M& m, const char* kind) {
+  return encode(m, what(M::kFunction, kind));
+}
+
+template <class M>
+Result<M> decodeMessage(const std::vector<Argument>& args, const char* kind) {
+  auto a = required(args, kArg0, M::kFunction, kind);
+  if (!a) return a.error();
+  return decode<M>(*a, what(M::kFunction, kind));
 }
 
 std::string dbInfoText(const DbInfo& d) {
@@ -184,317 +522,75 @@ Error answeredError(uint8_t function, uint16_t error) {
                    what(function, "answer") + " carries error " + hex(error, 4));
 }
 
-// ---- ReadUserInfo / WriteUserInfo -------------------------------------------------------
+// ---- Messages whose fields are all in argument 0x20 ----------------------------------------
 
-Result<std::vector<Argument>> UserInfo::args() const {
-  FieldWriter w("ReadUserInfo answer");
-  w.be32(userId);
-  w.be32(viewerId);
-  w.be32(lastSyncPc);
-  w.date(lastSuccessfulSync);
-  w.date(lastSync);
-  w.u8(static_cast<uint8_t>(w.length(name.empty() ? 0 : name.size() + 1, 0xFF, "name length")));
-  w.u8(static_cast<uint8_t>(w.length(password.size(), 0xFF, "password length")));
-  if (!name.empty()) w.cstring(name, "name");
-  w.bytes(password);
-  return oneArgument(w);
-}
+#define LUMORA_DLP_ONE_ARGUMENT(Type, kind)                     \
+  Result<std::vector<Argument>> Type::args() const {            \
+    return encodeMessage(*this, kind);                          \
+  }                                                             \
+  Result<Type> Type::parse(const std::vector<Argument>& args) { \
+    return decodeMessage<Type>(args, kind);                     \
+  }
 
-Result<UserInfo> UserInfo::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadUserInfo answer");
-  UserInfo u;
-  u.userId = r.be32("user id");
-  u.viewerId = r.be32("viewer id");
-  u.lastSyncPc = r.be32("last sync PC");
-  u.lastSuccessfulSync = r.date("last successful sync");
-  u.lastSync = r.date("last sync");
-  uint8_t nameLength = r.u8("name length");
-  uint8_t passwordLength = r.u8("password length");
-  u.name = r.sizedCString(nameLength, "name");
-  ByteView pw = r.bytes(passwordLength, "password");
-  u.password.assign(pw.begin(), pw.end());
-  return finished(r, std::move(u));
-}
+LUMORA_DLP_ONE_ARGUMENT(UserInfo, "answer")
+LUMORA_DLP_ONE_ARGUMENT(WriteUserInfoRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(ReadDbListRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(DbList, "answer")
+LUMORA_DLP_ONE_ARGUMENT(OpenDbRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(OpenDbAnswer, "answer")
+LUMORA_DLP_ONE_ARGUMENT(CreateDbRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(CreateDbAnswer, "answer")
+LUMORA_DLP_ONE_ARGUMENT(DeleteDbRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(ReadAppBlockRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(AppBlock, "answer")
+LUMORA_DLP_ONE_ARGUMENT(WriteAppBlockRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(Record, "answer")
+LUMORA_DLP_ONE_ARGUMENT(WriteRecordRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(WriteRecordAnswer, "answer")
+LUMORA_DLP_ONE_ARGUMENT(WriteResourceRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(AddSyncLogEntryRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(ReadOpenDbInfoRequest, "request")
+LUMORA_DLP_ONE_ARGUMENT(OpenDbInfo, "answer")
+LUMORA_DLP_ONE_ARGUMENT(EndOfSyncRequest, "request")
 
-std::string UserInfo::summary() const {
-  return "user=" + quoted(name) + " id=" + std::to_string(userId) +
-         " last sync=" + dateText(lastSync);
-}
+#undef LUMORA_DLP_ONE_ARGUMENT
 
-Result<std::vector<Argument>> WriteUserInfoRequest::args() const {
-  FieldWriter w("WriteUserInfo request");
-  w.be32(userId);
-  w.be32(viewerId);
-  w.be32(lastSyncPc);
-  w.date(lastSync);
-  w.u8(modFlags);
-  w.u8(static_cast<uint8_t>(w.length(name.empty() ? 0 : name.size() + 1, 0xFF, "name length")));
-  if (!name.empty()) w.cstring(name, "name");
-  return oneArgument(w);
-}
-
-Result<WriteUserInfoRequest> WriteUserInfoRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "WriteUserInfo request");
-  WriteUserInfoRequest q;
-  q.userId = r.be32("user id");
-  q.viewerId = r.be32("viewer id");
-  q.lastSyncPc = r.be32("last sync PC");
-  q.lastSync = r.date("last sync");
-  q.modFlags = r.u8("flags");
-  uint8_t nameLength = r.u8("name length");
-  q.name = r.sizedCString(nameLength, "name");
-  return finished(r, std::move(q));
-}
-
-std::string WriteUserInfoRequest::summary() const {
-  return "flags=" + hex(modFlags) + " user=" + quoted(name) + " last sync=" + dateText(lastSync);
-}
-
-// ---- ReadSysInfo --------------------------------------------------------------------------
+// ---- Messages with optional or alternative arguments --------------------------------------
 
 Result<std::vector<Argument>> ReadSysInfoRequest::args() const {
   if (!withHostVersion) return std::vector<Argument>{};
-  FieldWriter w("ReadSysInfo request");
-  w.be16(hostMajor);
-  w.be16(hostMinor);
-  return oneArgument(w);
+  return encodeMessage(*this, "request");
 }
 
 Result<ReadSysInfoRequest> ReadSysInfoRequest::parse(const std::vector<Argument>& args) {
   const Argument* a = findArgument(args, kArg0);
   if (!a) return ReadSysInfoRequest{false, 0, 0};
-  FieldReader r(a->data, "ReadSysInfo request");
-  ReadSysInfoRequest q;
-  q.hostMajor = r.be16("host DLP major");
-  q.hostMinor = r.be16("host DLP minor");
-  return finished(r, q);
-}
-
-std::string ReadSysInfoRequest::summary() const {
-  if (!withHostVersion) return {};
-  return "host DLP " + std::to_string(hostMajor) + "." + std::to_string(hostMinor);
+  return decode<ReadSysInfoRequest>(a->data, "ReadSysInfo request");
 }
 
 Result<std::vector<Argument>> SysInfo::args() const {
-  FieldWriter w("ReadSysInfo answer");
-  w.be32(romVersion);
-  w.be32(locale);
-  w.u8(0);
-  w.u8(static_cast<uint8_t>(w.length(productId.size(), 0xFF, "product id length")));
-  w.bytes(productId);
-  auto first = oneArgument(w);
+  auto first = encodeMessage(*this, "answer");
   if (!first || !dlp) return first;
-  FieldWriter v("ReadSysInfo answer");
-  v.be16(dlp->major);
-  v.be16(dlp->minor);
-  v.be16(dlp->compatMajor);
-  v.be16(dlp->compatMinor);
-  v.be32(dlp->largestRecord);
-  first->push_back(Argument{kArg1, v.take(), Wrapper::Auto});
+  auto second = encode(*dlp, "ReadSysInfo answer", kArg1);
+  if (!second) return second.error();
+  first->push_back(std::move(second->front()));
   return first;
 }
 
 Result<SysInfo> SysInfo::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadSysInfo answer");
-  SysInfo s;
-  s.romVersion = r.be32("ROM version");
-  s.locale = r.be32("locale");
-  r.u8("reserved");
-  uint8_t idLength = r.u8("product id length");
-  ByteView id = r.bytes(idLength, "product id");
-  s.productId.assign(id.begin(), id.end());
-  if (auto e = r.finish()) return *e;
+  auto s = decodeMessage<SysInfo>(args, "answer");
+  if (!s) return s;
   if (const Argument* b = findArgument(args, kArg1)) {
-    FieldReader v(b->data, "ReadSysInfo answer, DLP version");
-    Dlp d;
-    d.major = v.be16("DLP major");
-    d.minor = v.be16("DLP minor");
-    d.compatMajor = v.be16("compatible major");
-    d.compatMinor = v.be16("compatible minor");
-    d.largestRecord = v.be32("largest record");
-    if (auto e = v.finish()) return *e;
-    s.dlp = d;
+    auto d = decode<Dlp>(b->data, "ReadSysInfo answer, DLP version");
+    if (!d) return d.error();
+    s->dlp = *d;
   }
   return s;
-}
-
-std::string SysInfo::summary() const {
-  std::string s = "ROM " + hex(romVersion, 8);
-  if (dlp) {
-    s += " DLP " + std::to_string(dlp->major) + "." + std::to_string(dlp->minor) +
-         " largest record " + std::to_string(dlp->largestRecord);
-  }
-  return s;
-}
-
-// ---- ReadDBList ---------------------------------------------------------------------------
-
-Result<std::vector<Argument>> ReadDbListRequest::args() const {
-  FieldWriter w("ReadDBList request");
-  w.u8(flags);
-  w.u8(card);
-  w.be16(start);
-  return oneArgument(w);
-}
-
-Result<ReadDbListRequest> ReadDbListRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadDBList request");
-  ReadDbListRequest q;
-  q.flags = r.u8("flags");
-  q.card = r.u8("card");
-  q.start = r.be16("start index");
-  return finished(r, q);
-}
-
-std::string ReadDbListRequest::summary() const {
-  return "flags=" + hex(flags) + " card=" + std::to_string(card) +
-         " start=" + std::to_string(start);
-}
-
-Result<std::vector<Argument>> DbList::args() const {
-  FieldWriter w("ReadDBList answer");
-  w.be16(lastIndex);
-  w.u8(flags);
-  w.u8(static_cast<uint8_t>(w.length(databases.size(), 0xFF, "database count")));
-  for (const DbInfo& d : databases) writeDbInfo(w, d);
-  return oneArgument(w);
-}
-
-Result<DbList> DbList::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadDBList answer");
-  DbList l;
-  l.lastIndex = r.be16("last index");
-  l.flags = r.u8("flags");
-  uint8_t count = r.u8("count");
-  for (unsigned i = 0; i < count && !r.failed(); ++i) l.databases.push_back(readDbInfo(r));
-  return finished(r, std::move(l));
-}
-
-std::string DbList::summary() const {
-  std::string s = std::to_string(databases.size()) + " databases, last index " +
-                  std::to_string(lastIndex) + ((flags & kMore) ? ", more" : "");
-  if (!databases.empty()) s += ": " + dbInfoText(databases.front());
-  if (databases.size() > 1) s += " ...";
-  return s;
-}
-
-// ---- OpenDB / CreateDB / CloseDB / DeleteDB ----------------------------------------------
-
-Result<std::vector<Argument>> OpenDbRequest::args() const {
-  FieldWriter w("OpenDB request");
-  w.u8(card);
-  w.u8(mode);
-  w.cstring(name, "name");
-  return oneArgument(w);
-}
-
-Result<OpenDbRequest> OpenDbRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "OpenDB request");
-  OpenDbRequest q;
-  q.card = r.u8("card");
-  q.mode = r.u8("mode");
-  q.name = r.cstring("name");
-  return finished(r, std::move(q));
-}
-
-std::string OpenDbRequest::summary() const {
-  return quoted(name) + " mode=" + hex(mode) + " card=" + std::to_string(card);
-}
-
-namespace {
-
-Result<std::vector<Argument>> handleArgs(uint8_t handle, const char* what) {
-  FieldWriter w(what);
-  w.u8(handle);
-  return oneArgument(w);
-}
-
-Result<uint8_t> parseHandle(const std::vector<Argument>& args, uint8_t function, const char* kind,
-                            const char* what) {
-  auto a = required(args, kArg0, function, kind);
-  if (!a) return a.error();
-  FieldReader r(*a, what);
-  uint8_t h = r.u8("handle");
-  return finished(r, h);
-}
-
-}  // namespace
-
-Result<std::vector<Argument>> OpenDbAnswer::args() const {
-  return handleArgs(handle, "OpenDB answer");
-}
-
-Result<OpenDbAnswer> OpenDbAnswer::parse(const std::vector<Argument>& args) {
-  auto h = parseHandle(args, kFunction, "answer", "OpenDB answer");
-  if (!h) return h.error();
-  return OpenDbAnswer{*h};
-}
-
-std::string OpenDbAnswer::summary() const {
-  return "handle=" + std::to_string(handle);
-}
-
-Result<std::vector<Argument>> CreateDbRequest::args() const {
-  FieldWriter w("CreateDB request");
-  w.be32(creator);
-  w.be32(type);
-  w.u8(card);
-  w.u8(0);
-  w.be16(flags);
-  w.be16(version);
-  w.cstring(name, "name");
-  return oneArgument(w);
-}
-
-Result<CreateDbRequest> CreateDbRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "CreateDB request");
-  CreateDbRequest q;
-  q.creator = r.be32("creator");
-  q.type = r.be32("type");
-  q.card = r.u8("card");
-  r.u8("reserved");
-  q.flags = r.be16("flags");
-  q.version = r.be16("version");
-  q.name = r.cstring("name");
-  return finished(r, std::move(q));
-}
-
-std::string CreateDbRequest::summary() const {
-  return quoted(name) + " " + fourcc(type) + "/" + fourcc(creator) + " flags=" + hex(flags, 4) +
-         " v" + std::to_string(version) + " card=" + std::to_string(card);
-}
-
-Result<std::vector<Argument>> CreateDbAnswer::args() const {
-  return handleArgs(handle, "CreateDB answer");
-}
-
-Result<CreateDbAnswer> CreateDbAnswer::parse(const std::vector<Argument>& args) {
-  auto h = parseHandle(args, kFunction, "answer", "CreateDB answer");
-  if (!h) return h.error();
-  return CreateDbAnswer{*h};
-}
-
-std::string CreateDbAnswer::summary() const {
-  return "handle=" + std::to_string(handle);
 }
 
 Result<std::vector<Argument>> CloseDbRequest::args() const {
   if (all) return std::vector<Argument>{Argument{kArg1, {}, Wrapper::Auto}};
-  return handleArgs(handle, "CloseDB request");
+  return encodeMessage(*this, "request");
 }
 
 Result<CloseDbRequest> CloseDbRequest::parse(const std::vector<Argument>& args) {
@@ -510,128 +606,11 @@ Result<CloseDbRequest> CloseDbRequest::parse(const std::vector<Argument>& args) 
     }
     return CloseDbRequest{true, 0};
   }
-  auto h = parseHandle(args, kFunction, "request", "CloseDB request");
-  if (!h) return h.error();
-  return CloseDbRequest{false, *h};
+  return decodeMessage<CloseDbRequest>(args, "request");
 }
-
-std::string CloseDbRequest::summary() const {
-  return all ? "all" : "handle=" + std::to_string(handle);
-}
-
-Result<std::vector<Argument>> DeleteDbRequest::args() const {
-  FieldWriter w("DeleteDB request");
-  w.u8(card);
-  w.u8(0);
-  w.cstring(name, "name");
-  return oneArgument(w);
-}
-
-Result<DeleteDbRequest> DeleteDbRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "DeleteDB request");
-  DeleteDbRequest q;
-  q.card = r.u8("card");
-  r.u8("reserved");
-  q.name = r.cstring("name");
-  return finished(r, std::move(q));
-}
-
-std::string DeleteDbRequest::summary() const {
-  return quoted(name) + " card=" + std::to_string(card);
-}
-
-// ---- App-info block -----------------------------------------------------------------------
-
-Result<std::vector<Argument>> ReadAppBlockRequest::args() const {
-  FieldWriter w("ReadAppBlock request");
-  w.u8(handle);
-  w.u8(0);
-  w.be16(offset);
-  w.be16(count);
-  return oneArgument(w);
-}
-
-Result<ReadAppBlockRequest> ReadAppBlockRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadAppBlock request");
-  ReadAppBlockRequest q;
-  q.handle = r.u8("handle");
-  r.u8("reserved");
-  q.offset = r.be16("offset");
-  q.count = r.be16("count");
-  return finished(r, q);
-}
-
-std::string ReadAppBlockRequest::summary() const {
-  return "handle=" + std::to_string(handle) + " offset=" + std::to_string(offset) +
-         " count=" + (count == kToEnd ? std::string("all") : std::to_string(count));
-}
-
-Result<std::vector<Argument>> AppBlock::args() const {
-  FieldWriter w("ReadAppBlock answer");
-  w.be16(blockSize);
-  w.bytes(data);
-  return oneArgument(w);
-}
-
-Result<AppBlock> AppBlock::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadAppBlock answer");
-  AppBlock b;
-  b.blockSize = r.be16("block size");
-  ByteView d = r.rest();
-  b.data.assign(d.begin(), d.end());
-  return finished(r, std::move(b));
-}
-
-std::string AppBlock::summary() const {
-  return "block size=" + std::to_string(blockSize) + ", " + std::to_string(data.size()) + " bytes";
-}
-
-Result<std::vector<Argument>> WriteAppBlockRequest::args() const {
-  FieldWriter w("WriteAppBlock request");
-  w.u8(handle);
-  w.u8(0);
-  w.be16(static_cast<uint16_t>(w.length(data.size(), 0xFFFF, "block size")));
-  w.bytes(data);
-  return oneArgument(w);
-}
-
-Result<WriteAppBlockRequest> WriteAppBlockRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "WriteAppBlock request");
-  WriteAppBlockRequest q;
-  q.handle = r.u8("handle");
-  r.u8("reserved");
-  uint16_t size = r.be16("block size");
-  ByteView d = r.bytes(size, "block");
-  q.data.assign(d.begin(), d.end());
-  return finished(r, std::move(q));
-}
-
-std::string WriteAppBlockRequest::summary() const {
-  return "handle=" + std::to_string(handle) + ", " + std::to_string(data.size()) + " bytes";
-}
-
-// ---- Records and resources ----------------------------------------------------------------
 
 Result<std::vector<Argument>> ReadRecordRequest::args() const {
-  FieldWriter w("ReadRecord request");
-  w.u8(handle);
-  w.u8(0);
-  if (byId) {
-    w.be32(recordId);
-  } else {
-    w.be16(index);
-  }
-  w.be16(offset);
-  w.be16(count);
-  return oneArgument(w, byId ? kArg0 : kArg1);
+  return encode(*this, "ReadRecord request", byId ? kArg0 : kArg1);
 }
 
 Result<ReadRecordRequest> ReadRecordRequest::parse(const std::vector<Argument>& args) {
@@ -643,227 +622,12 @@ Result<ReadRecordRequest> ReadRecordRequest::parse(const std::vector<Argument>& 
     return makeError(ErrorCode::MissingArgument,
                      "ReadRecord request: neither argument 0x21 (by index) nor 0x20 (by id)");
   }
-  FieldReader r(a->data, q.byId ? "ReadRecord request by id" : "ReadRecord request by index");
-  q.handle = r.u8("handle");
-  r.u8("reserved");
-  if (q.byId) {
-    q.recordId = r.be32("record id");
-  } else {
-    q.index = r.be16("index");
-  }
-  q.offset = r.be16("offset");
-  q.count = r.be16("count");
-  return finished(r, q);
+  return decode(a->data, q.byId ? "ReadRecord request by id" : "ReadRecord request by index", q);
 }
-
-std::string ReadRecordRequest::summary() const {
-  return "handle=" + std::to_string(handle) +
-         (byId ? " id=" + hex(recordId, 6) : " index=" + std::to_string(index)) +
-         " offset=" + std::to_string(offset) + " count=" + std::to_string(count);
-}
-
-Result<std::vector<Argument>> Record::args() const {
-  FieldWriter w("ReadRecord answer");
-  w.be32(recordId);
-  w.be16(index);
-  w.be16(recordSize);
-  w.u8(attributes);
-  w.u8(category);
-  w.bytes(data);
-  return oneArgument(w);
-}
-
-Result<Record> Record::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadRecord answer");
-  Record c;
-  c.recordId = r.be32("record id");
-  c.index = r.be16("index");
-  c.recordSize = r.be16("record size");
-  c.attributes = r.u8("attributes");
-  c.category = r.u8("category");
-  ByteView d = r.rest();
-  c.data.assign(d.begin(), d.end());
-  return finished(r, std::move(c));
-}
-
-std::string Record::summary() const {
-  return "id=" + hex(recordId, 6) + " index=" + std::to_string(index) +
-         " size=" + std::to_string(recordSize) + " attr=" + hex(attributes) +
-         " category=" + std::to_string(category) + ", " + std::to_string(data.size()) + " bytes";
-}
-
-Result<std::vector<Argument>> WriteRecordRequest::args() const {
-  FieldWriter w("WriteRecord request");
-  w.u8(handle);
-  w.u8(flags);
-  w.be32(recordId);
-  w.u8(attributes);
-  w.u8(category);
-  w.bytes(data);
-  return oneArgument(w);
-}
-
-Result<WriteRecordRequest> WriteRecordRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "WriteRecord request");
-  WriteRecordRequest q;
-  q.handle = r.u8("handle");
-  q.flags = r.u8("flags");
-  q.recordId = r.be32("record id");
-  q.attributes = r.u8("attributes");
-  q.category = r.u8("category");
-  ByteView d = r.rest();
-  q.data.assign(d.begin(), d.end());
-  return finished(r, std::move(q));
-}
-
-std::string WriteRecordRequest::summary() const {
-  return "handle=" + std::to_string(handle) + " id=" + hex(recordId, 6) +
-         " attr=" + hex(attributes) + " category=" + std::to_string(category) + ", " +
-         std::to_string(data.size()) + " bytes";
-}
-
-Result<std::vector<Argument>> WriteRecordAnswer::args() const {
-  FieldWriter w("WriteRecord answer");
-  w.be32(recordId);
-  return oneArgument(w);
-}
-
-Result<WriteRecordAnswer> WriteRecordAnswer::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "WriteRecord answer");
-  WriteRecordAnswer w{r.be32("record id")};
-  return finished(r, w);
-}
-
-std::string WriteRecordAnswer::summary() const {
-  return "id=" + hex(recordId, 6);
-}
-
-Result<std::vector<Argument>> WriteResourceRequest::args() const {
-  FieldWriter w("WriteResource request");
-  w.u8(handle);
-  w.u8(0);
-  w.be32(type);
-  w.be16(id);
-  w.be16(static_cast<uint16_t>(w.length(data.size(), 0xFFFF, "resource size")));
-  w.bytes(data);
-  return oneArgument(w);
-}
-
-Result<WriteResourceRequest> WriteResourceRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "WriteResource request");
-  WriteResourceRequest q;
-  q.handle = r.u8("handle");
-  r.u8("reserved");
-  q.type = r.be32("type");
-  q.id = r.be16("id");
-  uint16_t size = r.be16("size");
-  ByteView d = r.bytes(size, "resource");
-  q.data.assign(d.begin(), d.end());
-  return finished(r, std::move(q));
-}
-
-std::string WriteResourceRequest::summary() const {
-  return "handle=" + std::to_string(handle) + " " + fourcc(type) + " " + std::to_string(id) + ", " +
-         std::to_string(data.size()) + " bytes";
-}
-
-// ---- Session ------------------------------------------------------------------------------
-
-Result<std::vector<Argument>> AddSyncLogEntryRequest::args() const {
-  FieldWriter w("AddSyncLogEntry request");
-  w.cstring(text, "text");
-  return oneArgument(w);
-}
-
-Result<AddSyncLogEntryRequest> AddSyncLogEntryRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "AddSyncLogEntry request");
-  AddSyncLogEntryRequest q{r.cstring("text")};
-  return finished(r, std::move(q));
-}
-
-std::string AddSyncLogEntryRequest::summary() const {
-  return quoted(text.size() > 40 ? text.substr(0, 40) + "..." : text);
-}
-
-Result<std::vector<Argument>> ReadOpenDbInfoRequest::args() const {
-  return handleArgs(handle, "ReadOpenDBInfo request");
-}
-
-Result<ReadOpenDbInfoRequest> ReadOpenDbInfoRequest::parse(const std::vector<Argument>& args) {
-  auto h = parseHandle(args, kFunction, "request", "ReadOpenDBInfo request");
-  if (!h) return h.error();
-  return ReadOpenDbInfoRequest{*h};
-}
-
-std::string ReadOpenDbInfoRequest::summary() const {
-  return "handle=" + std::to_string(handle);
-}
-
-Result<std::vector<Argument>> OpenDbInfo::args() const {
-  FieldWriter w("ReadOpenDBInfo answer");
-  w.be16(recordCount);
-  return oneArgument(w);
-}
-
-Result<OpenDbInfo> OpenDbInfo::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "answer");
-  if (!a) return a.error();
-  FieldReader r(*a, "ReadOpenDBInfo answer");
-  OpenDbInfo i{r.be16("record count")};
-  return finished(r, i);
-}
-
-std::string OpenDbInfo::summary() const {
-  return std::to_string(recordCount) + " records";
-}
-
-Result<std::vector<Argument>> EndOfSyncRequest::args() const {
-  FieldWriter w("EndOfSync request");
-  w.be16(status);
-  return oneArgument(w);
-}
-
-Result<EndOfSyncRequest> EndOfSyncRequest::parse(const std::vector<Argument>& args) {
-  auto a = required(args, kArg0, kFunction, "request");
-  if (!a) return a.error();
-  FieldReader r(*a, "EndOfSync request");
-  EndOfSyncRequest q{r.be16("status")};
-  return finished(r, q);
-}
-
-std::string EndOfSyncRequest::summary() const {
-  return "status=" + std::to_string(status);
-}
-
-// ---- FindDB -------------------------------------------------------------------------------
 
 Result<std::vector<Argument>> FindDbRequest::args() const {
-  FieldWriter w("FindDB request");
-  w.u8(options);
-  switch (by) {
-    case By::Name:
-      w.u8(card);
-      w.cstring(name, "name");
-      return oneArgument(w, kArg0);
-    case By::Handle:
-      w.u8(handle);
-      return oneArgument(w, kArg1);
-    default:
-      w.u8(searchFlags);
-      w.be32(type);
-      w.be32(creator);
-      return oneArgument(w, kArg2);
-  }
+  uint8_t id = by == By::Name ? kArg0 : by == By::Handle ? kArg1 : kArg2;
+  return encode(*this, "FindDB request", id);
 }
 
 Result<FindDbRequest> FindDbRequest::parse(const std::vector<Argument>& args) {
@@ -879,23 +643,156 @@ Result<FindDbRequest> FindDbRequest::parse(const std::vector<Argument>& args) {
     return makeError(ErrorCode::MissingArgument,
                      "FindDB request: none of the arguments 0x20, 0x21 and 0x22");
   }
-  FieldReader r(a->data, "FindDB request");
-  q.options = r.u8("options");
-  switch (q.by) {
-    case By::Name:
-      q.card = r.u8("card");
-      q.name = r.cstring("name");
-      break;
-    case By::Handle:
-      q.handle = r.u8("handle");
-      break;
-    default:
-      q.searchFlags = r.u8("search flags");
-      q.type = r.be32("type");
-      q.creator = r.be32("creator");
-      break;
+  return decode(a->data, "FindDB request", std::move(q));
+}
+
+Result<std::vector<Argument>> FindDbAnswer::args() const {
+  std::vector<Argument> out;
+  if (found) {
+    auto a = encode(*found, "FindDB answer", kArg0);
+    if (!a) return a.error();
+    out.push_back(std::move(a->front()));
   }
-  return finished(r, std::move(q));
+  if (sizes) {
+    auto a = encode(*sizes, "FindDB answer", kArg1);
+    if (!a) return a.error();
+    out.push_back(std::move(a->front()));
+  }
+  return out;
+}
+
+Result<FindDbAnswer> FindDbAnswer::parse(const std::vector<Argument>& args) {
+  FindDbAnswer f;
+  if (const Argument* a = findArgument(args, kArg0)) {
+    auto d = decode<Found>(a->data, "FindDB answer");
+    if (!d) return d.error();
+    f.found = std::move(*d);
+  }
+  if (const Argument* a = findArgument(args, kArg1)) {
+    auto s = decode<Sizes>(a->data, "FindDB answer, sizes");
+    if (!s) return s.error();
+    f.sizes = *s;
+  }
+  return f;
+}
+
+// ---- Summaries ----------------------------------------------------------------------------
+
+std::string UserInfo::summary() const {
+  return "user=" + quoted(name) + " id=" + std::to_string(userId) +
+         " last sync=" + dateText(lastSync);
+}
+
+std::string WriteUserInfoRequest::summary() const {
+  return "flags=" + hex(modFlags) + " user=" + quoted(name) + " last sync=" + dateText(lastSync);
+}
+
+std::string ReadSysInfoRequest::summary() const {
+  if (!withHostVersion) return {};
+  return "host DLP " + std::to_string(hostMajor) + "." + std::to_string(hostMinor);
+}
+
+std::string SysInfo::summary() const {
+  std::string s = "ROM " + hex(romVersion, 8);
+  if (dlp) {
+    s += " DLP " + std::to_string(dlp->major) + "." + std::to_string(dlp->minor) +
+         " largest record " + std::to_string(dlp->largestRecord);
+  }
+  return s;
+}
+
+std::string ReadDbListRequest::summary() const {
+  return "flags=" + hex(flags) + " card=" + std::to_string(card) +
+         " start=" + std::to_string(start);
+}
+
+std::string DbList::summary() const {
+  std::string s = std::to_string(databases.size()) + " databases, last index " +
+                  std::to_string(lastIndex) + ((flags & kMore) ? ", more" : "");
+  if (!databases.empty()) s += ": " + dbInfoText(databases.front());
+  if (databases.size() > 1) s += " ...";
+  return s;
+}
+
+std::string OpenDbRequest::summary() const {
+  return quoted(name) + " mode=" + hex(mode) + " card=" + std::to_string(card);
+}
+
+std::string OpenDbAnswer::summary() const {
+  return "handle=" + std::to_string(handle);
+}
+
+std::string CreateDbRequest::summary() const {
+  return quoted(name) + " " + fourcc(type) + "/" + fourcc(creator) + " flags=" + hex(flags, 4) +
+         " v" + std::to_string(version) + " card=" + std::to_string(card);
+}
+
+std::string CreateDbAnswer::summary() const {
+  return "handle=" + std::to_string(handle);
+}
+
+std::string CloseDbRequest::summary() const {
+  return all ? "all" : "handle=" + std::to_string(handle);
+}
+
+std::string DeleteDbRequest::summary() const {
+  return quoted(name) + " card=" + std::to_string(card);
+}
+
+std::string ReadAppBlockRequest::summary() const {
+  return "handle=" + std::to_string(handle) + " offset=" + std::to_string(offset) +
+         " count=" + (count == kToEnd ? std::string("all") : std::to_string(count));
+}
+
+std::string AppBlock::summary() const {
+  return "block size=" + std::to_string(blockSize) + ", " + std::to_string(data.size()) + " bytes";
+}
+
+std::string WriteAppBlockRequest::summary() const {
+  return "handle=" + std::to_string(handle) + ", " + std::to_string(data.size()) + " bytes";
+}
+
+std::string ReadRecordRequest::summary() const {
+  return "handle=" + std::to_string(handle) +
+         (byId ? " id=" + hex(recordId, 6) : " index=" + std::to_string(index)) +
+         " offset=" + std::to_string(offset) + " count=" + std::to_string(count);
+}
+
+std::string Record::summary() const {
+  return "id=" + hex(recordId, 6) + " index=" + std::to_string(index) +
+         " size=" + std::to_string(recordSize) + " attr=" + hex(attributes) +
+         " category=" + std::to_string(category) + ", " + std::to_string(data.size()) + " bytes";
+}
+
+std::string WriteRecordRequest::summary() const {
+  return "handle=" + std::to_string(handle) + " id=" + hex(recordId, 6) +
+         " attr=" + hex(attributes) + " category=" + std::to_string(category) + ", " +
+         std::to_string(data.size()) + " bytes";
+}
+
+std::string WriteRecordAnswer::summary() const {
+  return "id=" + hex(recordId, 6);
+}
+
+std::string WriteResourceRequest::summary() const {
+  return "handle=" + std::to_string(handle) + " " + fourcc(type) + " " + std::to_string(id) + ", " +
+         std::to_string(data.size()) + " bytes";
+}
+
+std::string AddSyncLogEntryRequest::summary() const {
+  return quoted(text.size() > 40 ? text.substr(0, 40) + "..." : text);
+}
+
+std::string ReadOpenDbInfoRequest::summary() const {
+  return "handle=" + std::to_string(handle);
+}
+
+std::string OpenDbInfo::summary() const {
+  return std::to_string(recordCount) + " records";
+}
+
+std::string EndOfSyncRequest::summary() const {
+  return "status=" + std::to_string(status);
 }
 
 std::string FindDbRequest::summary() const {
@@ -908,60 +805,6 @@ std::string FindDbRequest::summary() const {
     default:
       return s + "search=" + hex(searchFlags) + " " + fourcc(type) + "/" + fourcc(creator);
   }
-}
-
-Result<std::vector<Argument>> FindDbAnswer::args() const {
-  std::vector<Argument> out;
-  if (found) {
-    FieldWriter w("FindDB answer");
-    w.u8(found->card);
-    w.u8(0);
-    w.be32(found->localId);
-    w.be32(found->openRef);
-    if (found->info) writeDbInfo(w, *found->info);
-    auto a = oneArgument(w, kArg0);
-    if (!a) return a.error();
-    out.push_back(std::move(a->front()));
-  }
-  if (sizes) {
-    FieldWriter w("FindDB answer");
-    w.be32(sizes->recordCount);
-    w.be32(sizes->totalBytes);
-    w.be32(sizes->dataBytes);
-    w.be32(sizes->appInfoSize);
-    w.be32(sizes->sortInfoSize);
-    w.be32(sizes->largestRecord);
-    out.push_back(Argument{kArg1, w.take(), Wrapper::Auto});
-  }
-  return out;
-}
-
-Result<FindDbAnswer> FindDbAnswer::parse(const std::vector<Argument>& args) {
-  FindDbAnswer f;
-  if (const Argument* a = findArgument(args, kArg0)) {
-    FieldReader r(a->data, "FindDB answer");
-    Found d;
-    d.card = r.u8("card");
-    r.u8("reserved");
-    d.localId = r.be32("local id");
-    d.openRef = r.be32("open ref");
-    if (r.left() > 0) d.info = readDbInfo(r);
-    if (auto e = r.finish()) return *e;
-    f.found = std::move(d);
-  }
-  if (const Argument* a = findArgument(args, kArg1)) {
-    FieldReader r(a->data, "FindDB answer, sizes");
-    Sizes s;
-    s.recordCount = r.be32("record count");
-    s.totalBytes = r.be32("total bytes");
-    s.dataBytes = r.be32("data bytes");
-    s.appInfoSize = r.be32("app-info size");
-    s.sortInfoSize = r.be32("sort-info size");
-    s.largestRecord = r.be32("largest record");
-    if (auto e = r.finish()) return *e;
-    f.sizes = s;
-  }
-  return f;
 }
 
 std::string FindDbAnswer::summary() const {

@@ -4,17 +4,17 @@
 #include <string>
 
 #include "hotsync/store/handheld_clock.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::hotsync {
 
 HandheldStore::Clock clockFromEnvironment(const HandheldStore::Logger& log) {
-  const char* text = std::getenv("LUMORA_HANDHELD_TIME");
-  if (!text || !*text) return {};
+  const std::string text = hooks::handheldTime();
+  if (text.empty()) return {};
   auto fixed = palmTimeFromUnixText(text);
   if (!fixed) {
     if (log)
-      log(std::string("HotSync: ignored LUMORA_HANDHELD_TIME \"") + text +
-          "\" (expected seconds since 1970).");
+      log("HotSync: ignored LUMORA_HANDHELD_TIME \"" + text + "\" (expected seconds since 1970).");
     return {};
   }
   return [time = *fixed] { return time; };

@@ -12,6 +12,7 @@
 
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
+#include "platform/files/posix_fd.h"
 
 namespace lumora::files {
 
@@ -39,26 +40,7 @@ bool makeHostFolders(const std::string& hostPath) {
 
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() { reset(); }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  bool closeChecked() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
+using posix::Fd;
 
 class HostInput final : public InputFile {
  public:

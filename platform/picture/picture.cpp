@@ -51,14 +51,19 @@ std::optional<PictureFile> openPicture(std::string_view path, std::string* reaso
   return file;
 }
 
+std::optional<Picture> decodePicture(const PictureFile& file, const PictureLimits& limits,
+                                     const DecodeHint& hint, std::string* reason) {
+  if (sniffFormat(file.bytes) == PictureFormat::Bmp) return parseBmp(file.bytes, reason);
+  return decodePicture(file.bytes, limits, hint, reason);
+}
+
 std::optional<Picture> decodePicture(const PictureFile& file, std::string* reason) {
-  return decodePicture(file, DecodeHint{}, reason);
+  return decodePicture(file, kPictureLimits, DecodeHint{}, reason);
 }
 
 std::optional<Picture> decodePicture(const PictureFile& file, const DecodeHint& hint,
                                      std::string* reason) {
-  if (sniffFormat(file.bytes) == PictureFormat::Bmp) return parseBmp(file.bytes, reason);
-  return decodePicture(file.bytes, kPictureLimits, hint, reason);
+  return decodePicture(file, kPictureLimits, hint, reason);
 }
 
 std::optional<Picture> loadPicture(std::string_view path, std::string* reason, Formats formats) {

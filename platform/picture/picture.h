@@ -142,7 +142,10 @@ std::optional<PictureFile> openPicture(std::string_view path, std::string* reaso
                                        LoadProblem* problem = nullptr,
                                        Formats formats = Formats::bmpOnly);
 
-// A .bmp file decodes exactly as parseBmp does; any other format under kPictureLimits.
+// A .bmp file decodes exactly as parseBmp does; any other format under limits
+// (kPictureLimits when not given).
+std::optional<Picture> decodePicture(const PictureFile& file, const PictureLimits& limits,
+                                     const DecodeHint& hint, std::string* reason = nullptr);
 std::optional<Picture> decodePicture(const PictureFile& file, std::string* reason = nullptr);
 std::optional<Picture> decodePicture(const PictureFile& file, const DecodeHint& hint,
                                      std::string* reason = nullptr);

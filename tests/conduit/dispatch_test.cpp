@@ -7,7 +7,7 @@
 #include "common/bytes.h"
 #include "conduit/dispatch.h"
 #include "conduit/exports.h"
-#include "conduit/transfers.h"
+#include "conduit/transfer_table.h"
 #include "tests/conduit/hotsync_fixture.h"
 
 namespace lumora::conduit {

@@ -12,7 +12,7 @@
 
 #include "common/bytes.h"
 #include "conduit/exports.h"
-#include "conduit/transfers.h"
+#include "conduit/transfer_table.h"
 #include "platform/ui/headless_toolkit.h"
 #include "tests/conduit/hotsync_fixture.h"
 

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "conduit/resources/dialog_template.h"
+#include "conduit/resources/action_dialog_template.h"
 
 namespace lumora::ui {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "conduit/resources/action_dialog_template.h"
 #include "conduit/resources/bitmaps.h"
-#include "conduit/resources/dialog_template.h"
 #include "conduit/resources/strings.h"
 
 namespace lumora {

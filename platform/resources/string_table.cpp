@@ -1,4 +1,4 @@
-#include "platform/resources/strings.h"
+#include "platform/resources/string_table.h"
 
 #include <cstring>
 

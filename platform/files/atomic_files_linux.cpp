@@ -8,30 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/files/files.h"
+#include "platform/files/posix_fd.h"
 
-namespace lumora::hotsync::hostfs {
+namespace lumora::files {
 namespace {
 
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool closeChecked() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
+using posix::Fd;
 
 bool writeAll(int fd, const uint8_t* bytes, size_t count) {
   size_t done = 0;
@@ -165,7 +149,7 @@ bool exists(const std::string& path) {
 }
 
 bool makeFolders(const std::string& path) {
-  return files::makeHostFolders(path);
+  return makeHostFolders(path);
 }
 
 bool writeFileAtomic(const std::string& path, ByteView bytes, bool replace) {
@@ -212,4 +196,4 @@ bool appendToFile(const std::string& path, std::string_view text) {
          fd.closeChecked();
 }
 
-}  // namespace lumora::hotsync::hostfs
+}  // namespace lumora::files

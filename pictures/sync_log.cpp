@@ -1,4 +1,4 @@
-#include "pictures/log.h"
+#include "pictures/sync_log.h"
 
 #include "hotsync/api/hotsync.h"
 

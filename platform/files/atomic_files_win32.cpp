@@ -6,10 +6,10 @@
 #include <atomic>
 #include <string>
 
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/files/win32_handle.h"
 
-namespace lumora::hotsync::hostfs {
+namespace lumora::files {
 namespace {
 
 using win32::Handle;
@@ -214,4 +214,4 @@ bool appendToFile(const std::string& path, std::string_view text) {
          h.closeChecked();
 }
 
-}  // namespace lumora::hotsync::hostfs
+}  // namespace lumora::files

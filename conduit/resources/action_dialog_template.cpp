@@ -1,4 +1,4 @@
-#include "conduit/resources/dialog_template.h"
+#include "conduit/resources/action_dialog_template.h"
 
 namespace lumora::conduit {
 namespace {

@@ -1,0 +1,25 @@
+// What the picture transfers take from the conduit's settings, handed to them by their
+// caller rather than read from the process-wide settings inside.
+#pragma once
+
+#include <string>
+
+#include "bitmap/device_capabilities.h"
+
+namespace lumora::conduit {
+struct ConduitSettings;
+}
+
+namespace lumora::pictures {
+
+struct TransferOptions {
+  std::string syncFolder;
+  DeviceCapabilities accepted{};  // only depth, density and compression count
+  bool photos = false;            // photo files of the sync folder go to the handheld too
+  bool fitToDevice = false;       // pictures too large for the handheld are scaled down
+  bool dither = false;            // 8-bit pictures are dithered onto the palette
+};
+
+TransferOptions transferOptions(const conduit::ConduitSettings& settings);
+
+}  // namespace lumora::pictures

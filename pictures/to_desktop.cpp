@@ -1,11 +1,14 @@
 // Handheld to desktop: every wanted picture database of one type and creator becomes a
 // 24-bit .bmp file of the sync folder named after the database.
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "bitmap/bmp_file.h"
+#include "bitmap/format.h"
 #include "conduit/settings.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
@@ -23,6 +26,26 @@ namespace lumora::pictures {
 namespace {
 
 enum class Next { goOn, endTransfer };
+
+// A handheld must not fill the sync folder's disk: the picture is written only when the
+// disk keeps the margin free afterwards. A disk that cannot tell its space is not held up.
+bool roomFor(ByteView bitmap, const std::string& path, const std::string& name) {
+  auto layout = bitmap::parseLayout(bitmap);
+  if (!layout) return true;  // the decoder refuses it with its own line
+  const uint64_t bytes = 54 + uint64_t{bitmap::bmpRowLength(layout->width)} *
+                                  static_cast<uint64_t>(std::max<int32_t>(layout->height, 0));
+  auto space = files::fileSystem().diskSpace(path);
+  if (!space) return true;
+  const uint64_t margin = conduit::freeSpaceMargin(conduit::settings(), space->total);
+  if (margin == 0 || (space->available >= bytes && space->available - bytes >= margin)) return true;
+  char line[300];
+  std::snprintf(line, sizeof line,
+                "Lumora: handheld database \"%s\" was not copied: the desktop disk would keep "
+                "less than %llu MiB free.",
+                printable(name).c_str(), static_cast<unsigned long long>(margin >> 20));
+  logEntry(line);
+  return false;
+}
 
 void logAboutDatabase(const char* format, const std::string& name) {
   char line[200];
@@ -73,6 +96,7 @@ Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string
   logEntry("Lumora: database successfully read from handheld.");
   opened.db.close();
 
+  if (!roomFor(data, path, name)) return Next::goOn;
   // A picture beyond what a handheld can hold is refused before anything is allocated.
   if (!codec().decode(data, path, overwrite, bitmap::kHandheldPictureLimits)) {
     logAboutDatabase(

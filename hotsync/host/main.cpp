@@ -15,9 +15,11 @@ constexpr const char* kUsage =
     "(a directory of .pdb files) or a real one over network HotSync.\n"
     "\n"
     "commands:\n"
-    "  sync --handheld DIR --user NAME [--sync-type N]   run one HotSync\n"
+    "  sync --handheld DIR [--user NAME] [--sync-type N] run one HotSync\n"
     "  serve [--listen ADDR:PORT] [--once] [--user NAME] [--sync-type N]\n"
-    "                                 wait for network HotSyncs of real handhelds\n"
+    "        [--accept-new-users]     wait for network HotSyncs of real handhelds\n"
+    "  users [list | add NAME | remove NAME | pair NAME]\n"
+    "                                 who may HotSync with this desktop\n"
     "  register [--library NAME]      load the conduit and let it register itself\n"
     "  unregister [--library NAME]    load the conduit and let it remove its registration\n"
     "  configure --user NAME [...]    change the conduit's settings (its dialog)\n"
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
       {"log", runLog},
       {"replay", runReplay},
       {"serve", runServe},
+      {"users", runUsers},
   };
   for (const Entry& e : commands) {
     if (command == e.name) return e.run(argc - 1, argv + 1);

@@ -174,7 +174,6 @@ int main(int argc, char** argv) {
   };
   figures("before the first HotSync");
   long startRss = 0, startFds = 0;
-  uint32_t usbUserId = 0;
   const int total = net.count + tty.count + usb.count;
   int done[3] = {0, 0, 0};
   for (int i = 1; i <= total; ++i) {
@@ -195,6 +194,11 @@ int main(int argc, char** argv) {
       ran = runHandheld(
           {handheld, "connect", "--serial", handTty, "--folder", folder, "--user", user}, drop);
     } else {
+      // The scripted device forgets what the desktop wrote to it: it starts with the user
+      // ID the list recorded, long since the server ended the last USB HotSync.
+      uint32_t usbUserId = 0;
+      if (auto list = host::UserList::load(error))
+        if (const auto* u = list->byName(user)) usbUserId = u->userId;
       test::ScriptedUsbDevice d;
       // Each time a new address on the bus, as a handheld that enumerates again gets.
       d.info = {{0x0830, 0x0060}, 1, static_cast<uint8_t>(2 + done[2] % 120)};
@@ -207,8 +211,6 @@ int main(int argc, char** argv) {
       for (int waited = 0; waited < 60000 && !state->ended && !state->gone; waited += 2)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
       ran = state->ended;
-      if (auto list = host::UserList::load(error))
-        if (const auto* u = list->byName(user)) usbUserId = u->userId;
     }
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - begin).count();
     ++done[pick];
@@ -237,11 +239,30 @@ int main(int argc, char** argv) {
                  "the first %zu %.1f ms, of the last %zu %.1f ms\n",
                  t->name, t->count, t->dropped, t->failed, w, medianMs(first), w, medianMs(last));
   }
+  // What the server itself says: each HotSync that was not dropped must have completed.
+  std::fflush(stdout);
+  int complete[3] = {0, 0, 0};
+  std::ifstream log(dirs + "/serve.log");
+  for (std::string line; std::getline(log, line);)
+    for (int k = 0; k < 3; ++k)
+      if (line == std::string("HotSync of ") +
+                      (k == 0   ? "Net"
+                       : k == 1 ? "Tty"
+                                : "Usb") +
+                      " complete")
+        ++complete[k];
+  int missing = 0;
+  for (int k = 0; k < 3; ++k) {
+    const Transport* t = k == 0 ? &net : k == 1 ? &tty : &usb;
+    std::fprintf(report, "%s: the server completed %d of %d HotSyncs\n", t->name, complete[k],
+                 t->count - t->dropped);
+    missing += t->count - t->dropped - complete[k];
+  }
   std::fprintf(report,
                "growth from the first HotSyncs to the end: resident %+ld KiB, %+ld descriptors\n",
                residentKiB() - startRss, openDescriptors() - startFds);
   kill(getpid(), SIGTERM);
   server.join();
   std::fprintf(report, "serve ended with status %d\n", serveStatus);
-  return net.failed + tty.failed + usb.failed == 0 ? 0 : 1;
+  return net.failed + tty.failed + usb.failed == 0 && missing == 0 ? 0 : 1;
 }

@@ -21,13 +21,13 @@ constexpr const char* kUsage =
     "usage: lumora-hotsync sync --handheld DIR [--user NAME] [--sync-type N]\n"
     "\n"
     "Connects the simulated handheld in DIR for its user (kept in DIR/.handheld.ini) or\n"
-    "HotSync user NAME, matched to this desktop's users as by 'serve' over USB (see\n"
-    "'lumora-hotsync users --help'), installs the files queued\n"
-    "for that user, runs the conduit registered for creator LmDx with sync type N (0:\n"
+    "HotSync user NAME, matched to this desktop's users as a USB handheld is (see\n"
+    "'lumora-hotsync users --help'), installs the files queued for that user, runs the\n"
+    "conduit registered for creator LmDx with sync type N (0:\n"
     "synchronise; 2 handheld overwrites desktop; 3 desktop overwrites handheld; 6 do nothing),\n"
     "unloads it and disconnects, leaving this desktop's ID (and a new user ID when the\n"
-    "handheld had none) in DIR/.handheld.ini. Every HotSync log entry is printed as\n"
-    "'[ACTIVITY] TEXT'.\n"
+    "handheld had none) in DIR/.handheld.ini when DIR has that file. Every HotSync log\n"
+    "entry is printed as '[ACTIVITY] TEXT'.\n"
     "Without --sync-type the user's next action is used (set with 'configure', kept in\n"
     "HotSync/<user>/Actions.ini; 0 when none), and afterwards the next action returns to the\n"
     "user's default action.\n"
@@ -120,11 +120,14 @@ int runSync(int argc, char** argv) {
     return 1;
   }
   finishNextAction(*user, givenType);
-  if (match.newUserId) state.userId = match.newUserId;
-  if (state.name.empty()) state.name = *user;
-  state.lastSyncPc = *thisDesktop;
-  if (!saveHandheldState(statePath, state))
-    std::fprintf(stderr, "lumora-hotsync sync: could not write %s\n", statePath.c_str());
+  // A folder without the file keeps no user: it stays a handheld without an ID, met anew
+  // each time, and its databases are all it holds.
+  if (hotsync::hostfs::exists(statePath)) {
+    if (match.newUserId) state.userId = match.newUserId;
+    state.lastSyncPc = *thisDesktop;
+    if (!saveHandheldState(statePath, state))
+      std::fprintf(stderr, "lumora-hotsync sync: could not write %s\n", statePath.c_str());
+  }
   if (!rememberHotSync(match, listError))
     std::fprintf(stderr, "lumora-hotsync sync: %s\n", listError.c_str());
   std::printf("HotSync complete\n");

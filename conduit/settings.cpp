@@ -1,5 +1,8 @@
 #include "conduit/settings.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cstring>
 #include <string>
 
 #include "platform/profile/profile.h"
@@ -26,6 +29,14 @@ void loadSettings(ConduitSettings& s) {
   s.photos = profile::getInt(kIniSection, kKeyPhotos, 0, kIniFile) != 0;
   s.fitToDevice = profile::getInt(kIniSection, kKeyFitToDevice, 0, kIniFile) != 0;
   s.dither = profile::getInt(kIniSection, kKeyDither, 0, kIniFile) != 0;
+  // A key that is absent or not a number of MiB gives the default margin, never none.
+  char margin[16] = {};
+  profile::getString(kIniSection, kKeyFreeSpaceMargin, "", margin, sizeof margin, kIniFile);
+  uint32_t mb = 0;
+  const char* end = margin + std::strlen(margin);
+  auto [at, ec] = std::from_chars(margin, end, mb);
+  s.freeSpaceMarginMb =
+      margin[0] && ec == std::errc() && at == end ? std::optional(mb) : std::nullopt;
 }
 
 bool storeSetting(std::string_view key, std::string_view value) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "bitmap/device_capabilities.h"
@@ -20,6 +21,7 @@ inline constexpr const char* kKeyCompression = "AcceptedCompression";
 inline constexpr const char* kKeyPhotos = "Photos";
 inline constexpr const char* kKeyFitToDevice = "FitToDevice";
 inline constexpr const char* kKeyDither = "Dither";
+inline constexpr const char* kKeyFreeSpaceMargin = "FreeSpaceMarginMB";
 inline constexpr const char* kDefaultSyncDir = "C:\\Lumdex";
 inline constexpr const char* kDefaultFontDir = "c:\\program files\\tarnwell\\lumdex";
 
@@ -31,6 +33,9 @@ struct ConduitSettings {
   bool photos = false;       // photo files of the sync folder go to the handheld too
   bool fitToDevice = false;  // pictures too large for the handheld are scaled down
   bool dither = false;       // 8-bit pictures are dithered onto the palette
+  // MiB a picture from the handheld must leave free on the sync folder's disk; nullopt:
+  // 512 MiB or 5% of the disk, the smaller. 0 turns the check off.
+  std::optional<uint32_t> freeSpaceMarginMb;
 };
 
 // The process-wide settings of the loaded conduit.

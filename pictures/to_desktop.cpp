@@ -1,11 +1,14 @@
 // Handheld to desktop: every wanted picture database of one type and creator becomes a
 // 24-bit .bmp file of the sync folder named after the database.
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 
+#include "bitmap/bmp_file.h"
+#include "bitmap/format.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/codec.h"
 #include "pictures/handheld_db.h"
@@ -23,6 +26,27 @@ namespace {
 
 enum class Next { goOn, endTransfer };
 
+// A handheld must not fill the sync folder's disk: the picture is written only when the
+// disk keeps the margin free afterwards. A disk that cannot tell its space is not held up.
+bool roomFor(const TransferOptions& options, ByteView bitmap, const std::string& path,
+             const std::string& name) {
+  auto layout = bitmap::parseLayout(bitmap);
+  if (!layout) return true;  // the decoder refuses it with its own line
+  const uint64_t bytes = 54 + uint64_t{bitmap::bmpRowLength(layout->width)} *
+                                  static_cast<uint64_t>(std::max<int32_t>(layout->height, 0));
+  auto space = files::fileSystem().diskSpace(path);
+  if (!space) return true;
+  const uint64_t margin = freeSpaceMargin(options, space->total);
+  if (margin == 0 || (space->available >= bytes && space->available - bytes >= margin)) return true;
+  char line[300];
+  std::snprintf(line, sizeof line,
+                "Lumora: handheld database \"%s\" was not copied: the desktop disk would keep "
+                "less than %llu MiB free.",
+                printable(name).c_str(), static_cast<unsigned long long>(margin >> 20));
+  logEntry(line);
+  return false;
+}
+
 void logAboutDatabase(const char* format, const std::string& name) {
   char line[200];
   std::snprintf(line, sizeof line, format, printable(name).c_str());
@@ -30,8 +54,8 @@ void logAboutDatabase(const char* format, const std::string& name) {
 }
 
 // Reads one picture database and has the decoder write it to path.
-Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string& path,
-             bool overwrite) {
+Next copyOne(const TransferOptions& options, const SyncDbInfo& found, const std::string& name,
+             const std::string& path, bool overwrite) {
   OpenResult opened = openForReading(name, static_cast<int32_t>(found.card));
   if (opened.code != 0) {
     logEntry("Lumora: failed to open handheld database.");
@@ -72,6 +96,7 @@ Next copyOne(const SyncDbInfo& found, const std::string& name, const std::string
   logEntry("Lumora: database successfully read from handheld.");
   opened.db.close();
 
+  if (!roomFor(options, data, path, name)) return Next::goOn;
   // A picture beyond what a handheld can hold is refused before anything is allocated.
   if (!codec().decode(data, path, overwrite, bitmap::kHandheldPictureLimits)) {
     logAboutDatabase(
@@ -86,8 +111,9 @@ enum class Phase { first, second };
 
 // One search phase; false when the transfer is to end. photos holds the folded names of
 // the sync folder's photos when they travel too.
-bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder, bool overwrite,
-          const std::set<std::string>* photos) {
+bool walk(Phase phase, SyncSearchTypeCreator& search, const TransferOptions& options,
+          bool overwrite, const std::set<std::string>* photos) {
+  const std::string& folder = options.syncFolder;
   for (;; search.searchFlags = SYNC_SEARCH_CONTINUE) {
     SyncDbInfo found{};
     int32_t rc = SyncFindDbByTypeCreator(&search, &found);
@@ -123,7 +149,7 @@ bool walk(Phase phase, SyncSearchTypeCreator& search, const std::string& folder,
       continue;
     }
     if (phase == Phase::first && NameFlagList::instance().flagFor(name) == 0) continue;
-    if (copyOne(found, name, path, overwrite) == Next::endTransfer) return false;
+    if (copyOne(options, found, name, path, overwrite) == Next::endTransfer) return false;
   }
 }
 
@@ -145,10 +171,10 @@ bool copyPicturesToDesktop(const TransferOptions& options, uint32_t type, uint32
   if (options.photos && bitmap::photoReadersBuilt())
     photos = photoNames(files::fileSystem().find(pathInFolder(folder, "*.*")));
   const std::set<std::string>* photoList = photos ? &*photos : nullptr;
-  if (!walk(Phase::first, search, folder, overwrite, photoList)) return true;
+  if (!walk(Phase::first, search, options, overwrite, photoList)) return true;
   // The flags stay as the first phase left them: a new search only when it met nothing.
   search.type = kTypeCompressed;
-  walk(Phase::second, search, folder, overwrite, photoList);
+  walk(Phase::second, search, options, overwrite, photoList);
   return true;
 }
 

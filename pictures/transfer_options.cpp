@@ -2,6 +2,8 @@
 // transfers get, and the entry points that take them from the loaded conduit.
 #include "pictures/transfer_options.h"
 
+#include <algorithm>
+
 #include "conduit/settings.h"
 #include "pictures/capability_record.h"
 #include "pictures/transfers.h"
@@ -18,7 +20,13 @@ TransferOptions transferOptions(const conduit::ConduitSettings& settings) {
   options.photos = settings.photos;
   options.fitToDevice = settings.fitToDevice;
   options.dither = settings.dither;
+  options.freeSpaceMarginMb = settings.freeSpaceMarginMb;
   return options;
+}
+
+uint64_t freeSpaceMargin(const TransferOptions& options, uint64_t totalBytes) {
+  if (options.freeSpaceMarginMb) return uint64_t{*options.freeSpaceMarginMb} << 20;
+  return std::min<uint64_t>(uint64_t{512} << 20, totalBytes / 20);
 }
 
 bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {

@@ -12,5 +12,6 @@ int runLog(int argc, char** argv);
 int runInstallFonts(int argc, char** argv);
 int runReplay(int argc, char** argv);
 int runServe(int argc, char** argv);
+int runUsers(int argc, char** argv);
 
 }  // namespace lumora::host

@@ -77,19 +77,6 @@ void printSyncLog(const std::string& text) {
   std::fflush(stdout);
 }
 
-link::HandheldUser loadUser(const std::string& path) {
-  auto read = hotsync::hostfs::readFile(path, 64 * 1024);
-  if (!read.bytes) return {};
-  return host::parseHandheldState(
-      std::string_view(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size()));
-}
-
-bool saveUser(const std::string& path, const link::HandheldUser& user) {
-  std::string text = host::formatHandheldState(user);
-  ByteView bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  return hotsync::hostfs::writeFileAtomic(path, bytes, /*replace=*/true);
-}
-
 // Requests by DLP function, for measuring how many round trips a HotSync takes.
 class RequestCount {
  public:
@@ -241,7 +228,7 @@ int runConnect(int argc, char** argv) {
     return usageError("the handheld folder \"" + *folder + "\" does not exist");
 
   std::string statePath = hotsync::hostfs::join(*folder, host::kHandheldStateFile);
-  link::HandheldUser user = loadUser(statePath);
+  link::HandheldUser user = host::loadHandheldState(statePath);
   if (auto name = opts.value("--user")) {
     if (name->size() > 40 || name->find_first_of("\r\n") != std::string::npos)
       return usageError("the user name \"" + *name +
@@ -289,7 +276,7 @@ int runConnect(int argc, char** argv) {
   }
   // The store has said which database could not be written.
   int status = server.wroteAll() ? 0 : 1;
-  if (!saveUser(statePath, server.user())) {
+  if (!host::saveHandheldState(statePath, server.user())) {
     std::fprintf(stderr, "lumora-handheld: could not write \"%s\".\n", statePath.c_str());
     status = 1;
   }

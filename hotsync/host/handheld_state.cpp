@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "hotsync/store/host_files.h"
+
 namespace lumora::host {
 namespace {
 
@@ -78,6 +80,19 @@ std::string formatHandheldState(const link::HandheldUser& user) {
          "\nLastSyncPc=" + std::to_string(user.lastSyncPc) +
          "\nLastSync=" + formatDate(user.lastSync) +
          "\nLastSuccessfulSync=" + formatDate(user.lastSuccessfulSync) + "\n";
+}
+
+link::HandheldUser loadHandheldState(const std::string& path) {
+  auto read = hotsync::hostfs::readFile(path, 64 * 1024);
+  if (!read.bytes) return {};
+  return parseHandheldState(
+      std::string_view(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size()));
+}
+
+bool saveHandheldState(const std::string& path, const link::HandheldUser& user) {
+  std::string text = formatHandheldState(user);
+  ByteView bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  return hotsync::hostfs::writeFileAtomic(path, bytes, /*replace=*/true);
 }
 
 }  // namespace lumora::host

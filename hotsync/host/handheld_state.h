@@ -17,4 +17,9 @@ inline constexpr const char* kHandheldStateFile = ".handheld.ini";
 link::HandheldUser parseHandheldState(std::string_view text);
 std::string formatHandheldState(const link::HandheldUser& user);
 
+// The file at path; a handheld without a user when it is missing or cannot be read.
+link::HandheldUser loadHandheldState(const std::string& path);
+// Written atomically; false when it could not be.
+bool saveHandheldState(const std::string& path, const link::HandheldUser& user);
+
 }  // namespace lumora::host

@@ -9,6 +9,7 @@
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/sync_status.h"
+#include "hotsync/host/user_list.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/store/handheld_clock.h"
 #include "platform/process/test_hooks.h"
@@ -188,6 +189,25 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
     return result;
   }
 
+  // Matched before anything of the handheld is read: a refused one is told why and left
+  // as it was.
+  std::string listError;
+  auto thisDesktop = desktopId(listError);
+  auto users = thisDesktop ? UserList::load(listError) : std::nullopt;
+  if (!users) {
+    result.error = listError;
+    failOnHandheld(client, Summary{}.text(result.user, "HotSync failed: " + result.error));
+    return result;
+  }
+  const Match match = matchHandheld(*users, userInfo->userId, result.user,
+                                    {options.peerIsLocal, options.acceptNewUsers}, randomUserId);
+  if (match.verdict == Match::Verdict::Refused) {
+    result.error = match.refusal;
+    failOnHandheld(client, match.refusal);
+    return result;
+  }
+  result.user = match.user;
+
   ReadSysInfoRequest sysRequest;
   sysRequest.hostMajor = 1;
   sysRequest.hostMinor = 2;
@@ -255,12 +275,14 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   }
 
   client.ask<AddSyncLogEntryAnswer>(AddSyncLogEntryRequest{summary.text(result.user)});
+  // The handheld learns which desktop it synced with last and, when it had none, its ID.
   WriteUserInfoRequest written;
-  written.userId = userInfo->userId;
+  written.userId = match.newUserId ? match.newUserId : userInfo->userId;
   written.viewerId = userInfo->viewerId;
-  written.lastSyncPc = userInfo->lastSyncPc;
+  written.lastSyncPc = *thisDesktop;
   written.lastSync = handheldNow();
-  written.modFlags = WriteUserInfoRequest::kSyncDate;
+  written.modFlags = WriteUserInfoRequest::kSyncDate | WriteUserInfoRequest::kSyncPc |
+                     (match.newUserId ? WriteUserInfoRequest::kUserId : 0);
   client.ask<WriteUserInfoAnswer>(written);
   if (reset) client.ask<ResetSystemAnswer>(ResetSystemRequest{});
   // A handheld that leaves (a USB device going off the bus) may hang up before its answer
@@ -272,6 +294,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
     return result;
   }
   finishNextAction(result.user, options.syncType);
+  if (!rememberHotSync(match, listError)) std::printf("lumora-hotsync: %s\n", listError.c_str());
   result.ran = true;
   return result;
 }

@@ -16,6 +16,11 @@ struct LinkSessionOptions {
   std::optional<uint32_t> syncType;     // instead of the user's next action
   int timeoutMs = link::kDlpTimeoutMs;  // for each answer of the handheld
   bool quiet = false;                   // no status while the HotSync runs, no totals
+  // Whether the handheld reached this desktop over a local transport (USB, a serial line,
+  // a listener on a loopback address): an unknown handheld is accepted only then, or with
+  // acceptNewUsers, or when its name waits in 'users pair'.
+  bool peerIsLocal = true;
+  bool acceptNewUsers = false;
 };
 
 struct LinkSessionResult {

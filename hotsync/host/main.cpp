@@ -15,10 +15,13 @@ constexpr const char* kUsage =
     "(a directory of .pdb files) or a real one over the network, a serial line or USB.\n"
     "\n"
     "commands:\n"
-    "  sync --handheld DIR --user NAME [--sync-type N]   run one HotSync\n"
-    "  serve [--listen ADDR:PORT] [--serial DEVICE] [--usb] [--once] [...]\n"
+    "  sync --handheld DIR [--user NAME] [--sync-type N] run one HotSync\n"
+    "  serve [--listen ADDR:PORT] [--serial DEVICE] [--usb] [--once]\n"
+    "        [--accept-new-users] [...]\n"
     "                                 wait for HotSyncs of real handhelds over the network,\n"
     "                                 serial lines (cradles, USB ttys, emulators) and USB\n"
+    "  users [list | add NAME | remove NAME | pair NAME]\n"
+    "                                 who may HotSync with this desktop\n"
     "  register [--library NAME]      load the conduit and let it register itself\n"
     "  unregister [--library NAME]    load the conduit and let it remove its registration\n"
     "  configure --user NAME [...]    change the conduit's settings (its dialog)\n"
@@ -63,6 +66,7 @@ int main(int argc, char** argv) {
       {"log", runLog},
       {"replay", runReplay},
       {"serve", runServe},
+      {"users", runUsers},
   };
   for (const Entry& e : commands) {
     if (command == e.name) return e.run(argc - 1, argv + 1);

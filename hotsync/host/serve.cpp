@@ -37,6 +37,7 @@ constexpr const char* kUsage =
     "usage: lumora-hotsync serve [--listen ADDR:PORT]... [--serial DEVICE]...\n"
     "                            [--serial-listen [ADDR:PORT]] [--usb [VID:PID]]\n"
     "                            [--baud N] [--once] [--user NAME] [--sync-type N] [--quiet]\n"
+    "                            [--accept-new-users]\n"
     "\n"
     "Waits for HotSyncs on every transport given at once (network, serial lines, serial over\n"
     "TCP, USB) and runs each like 'sync': the handheld's user (or NAME), its queued files\n"
@@ -44,8 +45,9 @@ constexpr const char* kUsage =
     "type N), then the HotSync summary and last sync date written to the handheld. One\n"
     "HotSync at a time: a handheld that starts meanwhile is answered once it ends. Every\n"
     "HotSync log entry is printed as '[ACTIVITY] TEXT' and kept in the user's log. The first\n"
-    "lines of output are one per transport: 'listening on ADDR:PORT', 'waiting on DEVICE' or\n"
-    "'waiting for a USB handheld'.\n"
+    "lines of output are one per transport: 'listening on ADDR:PORT' (on an address other\n"
+    "than 127.0.0.1 followed by who may HotSync there), 'waiting on DEVICE' or 'waiting for\n"
+    "a USB handheld'.\n"
     "Without a transport option: network HotSyncs on 127.0.0.1:14238.\n"
     "\n"
     "  --listen ADDR:PORT  network HotSyncs (NetSync) here (127.0.0.1:14238 is this machine\n"
@@ -70,6 +72,12 @@ constexpr const char* kUsage =
     "                      file to install (see README, USB HotSync)\n"
     "  --once              end after the first HotSync\n"
     "  --quiet             no status while a HotSync runs (see 'sync --help'), no totals\n"
+    "  --accept-new-users  a handheld this desktop does not know may become a user over a\n"
+    "                      listener on an address other than 127.0.0.1 (over USB, serial\n"
+    "                      lines and 127.0.0.1 it always may); without it such a handheld\n"
+    "                      is refused unless its name waits in 'users pair'. A handheld\n"
+    "                      that says a user's name with another user ID is always refused\n"
+    "                      (see 'lumora-hotsync users --help')\n"
     "\n"
     "A connection that does not begin with the NetSync handshake (serial: the handheld's\n"
     "wakeup; USB: the table's framing), or stalls for 30 s, is closed with a line, and the server "
@@ -220,18 +228,42 @@ HotSyncOutcome outcomeOf(SerialOutcome got) {
                                         : HotSyncOutcome::None;
 }
 
+// True for an address of this machine only ("127.0.0.1:14238", "[::1]:14238").
+bool isLoopbackAddress(const std::string& address) {
+  std::string error;
+  auto parsed = parseHostPort(address, "", error);
+  if (!parsed) return false;
+  const std::string& host = parsed->host;
+  return host.rfind("127.", 0) == 0 || host == "::1" || host == "[::1]" || host == "localhost";
+}
+
 // A listening socket: NetSync HotSyncs, or (serial) the serial stack of an emulator whose
 // serial port is redirected to a TCP connection. Connections wait in the listen backlog
 // while another HotSync runs.
 class NetworkTransport final : public Transport {
  public:
   NetworkTransport(std::unique_ptr<TcpListener> listener, bool serial, uint32_t maxBaud)
-      : listener_(std::move(listener)), serial_(serial), maxBaud_(maxBaud) {}
+      : listener_(std::move(listener)),
+        serial_(serial),
+        maxBaud_(maxBaud),
+        local_(isLoopbackAddress(listener_->address())) {}
 
-  std::string announcement() const override { return "listening on " + listener_->address(); }
+  std::string announcement() const override {
+    std::string line = "listening on " + listener_->address();
+    // Anyone who reaches this address may try; say so where the owner looks.
+    if (!local_)
+      line += " (open to the network: " +
+              std::string(acceptsNewUsers_ ? "any handheld may become a user here"
+                                           : "only handhelds of known users HotSync here") +
+              ")";
+    return line;
+  }
   int waitFd() const override { return listener_->fd(); }
+  void acceptNewUsers(bool yes) { acceptsNewUsers_ = yes; }
 
-  HotSyncOutcome step(const LinkSessionOptions& options) override {
+  HotSyncOutcome step(const LinkSessionOptions& shared) override {
+    LinkSessionOptions options = shared;
+    options.peerIsLocal = local_;
     TcpListener::Accepted next = listener_->accept(0);
     if (next.status == TcpListener::Status::Failed) {
       std::fprintf(stderr, "lumora-hotsync serve: accept failed: %s\n", next.error.c_str());
@@ -254,6 +286,8 @@ class NetworkTransport final : public Transport {
   std::unique_ptr<TcpListener> listener_;
   bool serial_;
   uint32_t maxBaud_;
+  bool local_;
+  bool acceptsNewUsers_ = false;
 };
 
 // A serial line: each HotSync in the framing its first bytes show (a cradle and a Visor
@@ -487,11 +521,15 @@ int serveOn(std::vector<std::unique_ptr<Transport>> transports, const LinkSessio
 }
 
 int runServe(int argc, char** argv) {
+  return runServeWith(argc, argv, nullptr);
+}
+
+int runServeWith(int argc, char** argv, UsbBus* bus) {
   std::vector<char*> args = withSerialListenDefault(argc, argv);
   ParsedOptions opts = parseOptions(
       static_cast<int>(args.size()), args.data(),
       {"--listen", "--user", "--sync-type", "--serial", "--serial-listen", "--baud", "--usb"},
-      {"--once", "--quiet"});
+      {"--once", "--quiet", "--accept-new-users"});
   if (opts.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -525,6 +563,7 @@ int runServe(int argc, char** argv) {
   }
   const bool once = opts.has("--once");
   options.quiet = opts.has("--quiet");
+  options.acceptNewUsers = opts.has("--accept-new-users");
   uint32_t maxBaud = kDefaultMaxBaud;
   if (auto text = opts.value("--baud")) {
     auto baud = parseSerialSpeed(*text);
@@ -609,17 +648,20 @@ int runServe(int argc, char** argv) {
       return 1;
     }
     const bool serial = std::string(wanted[i].option) == "--serial-listen";
-    transports.push_back(std::make_unique<NetworkTransport>(std::move(listener), serial, maxBaud));
+    auto network = std::make_unique<NetworkTransport>(std::move(listener), serial, maxBaud);
+    network->acceptNewUsers(options.acceptNewUsers);
+    transports.push_back(std::move(network));
   }
-  if (usbWanted) {
+  if (usbWanted && !bus) {
     std::string error;
     usbBus = openLibusb(error);
     if (!usbBus) {
       std::fprintf(stderr, "lumora-hotsync serve: %s\n", error.c_str());
       return 1;
     }
-    transports.push_back(makeUsbTransport(*usbBus, usbOnly));
+    bus = usbBus.get();
   }
+  if (usbWanted) transports.push_back(makeUsbTransport(*bus, usbOnly));
   return serveOn(std::move(transports), options, once);
 }
 

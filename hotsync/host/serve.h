@@ -21,4 +21,8 @@ std::unique_ptr<Transport> makeUsbTransport(UsbBus& bus, std::optional<link::Usb
 int serveOn(std::vector<std::unique_ptr<Transport>> transports, const LinkSessionOptions& options,
             bool once);
 
+// runServe with --usb served from bus (which outlives it) instead of libusb, when given: the
+// whole command, USB included, on a scripted bus.
+int runServeWith(int argc, char** argv, UsbBus* bus);
+
 }  // namespace lumora::host

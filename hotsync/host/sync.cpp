@@ -8,20 +8,27 @@
 
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/host/commands.h"
+#include "hotsync/host/handheld_state.h"
 #include "hotsync/host/hotsync_run.h"
 #include "hotsync/host/options.h"
 #include "hotsync/host/sync_status.h"
+#include "hotsync/host/user_list.h"
+#include "hotsync/store/host_files.h"
 
 namespace lumora::host {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lumora-hotsync sync --handheld DIR --user NAME [--sync-type N] [--quiet]\n"
+    "usage: lumora-hotsync sync --handheld DIR [--user NAME] [--sync-type N] [--quiet]\n"
     "\n"
-    "Connects the simulated handheld in DIR for HotSync user NAME, installs the files queued\n"
-    "for that user, runs the conduit registered for creator LmDx with sync type N (0:\n"
+    "Connects the simulated handheld in DIR for its user (kept in DIR/.handheld.ini) or\n"
+    "HotSync user NAME, matched to this desktop's users as a USB handheld is (see\n"
+    "'lumora-hotsync users --help'), installs the files queued for that user, runs the\n"
+    "conduit registered for creator LmDx with sync type N (0:\n"
     "synchronise; 2 handheld overwrites desktop; 3 desktop overwrites handheld; 6 do nothing),\n"
-    "unloads it and disconnects. Every HotSync log entry is printed as '[ACTIVITY] TEXT'.\n"
+    "unloads it and disconnects, leaving this desktop's ID (and a new user ID when the\n"
+    "handheld had none) in DIR/.handheld.ini when DIR has that file. Every HotSync log\n"
+    "entry is printed as '[ACTIVITY] TEXT'.\n"
     "Without --sync-type the user's next action is used (set with 'configure', kept in\n"
     "HotSync/<user>/Actions.ini; 0 when none), and afterwards the next action returns to the\n"
     "user's default action.\n"
@@ -31,7 +38,8 @@ constexpr const char* kUsage =
     "leaves only the log entries. The closing line 'HotSync complete' says how many problem\n"
     "lines the conduit logged and where the log is, when it logged any.\n"
     "Exit status: 0 when the HotSync ran (problems are in the log), 1 when it could not\n"
-    "start, 2 for a usage error or a missing handheld directory.\n";
+    "start or this desktop refused the handheld, 2 for a usage error or a missing handheld\n"
+    "directory.\n";
 
 bool isDirectory(const std::string& path) {
   struct stat st {};
@@ -57,9 +65,19 @@ int runSync(int argc, char** argv) {
     return 2;
   }
   auto handheld = opts.value("--handheld");
+  if (!handheld) {
+    std::fprintf(stderr, "lumora-hotsync sync: --handheld is required\n\n%s", kUsage);
+    return 2;
+  }
+  const std::string statePath = hotsync::hostfs::join(*handheld, kHandheldStateFile);
+  link::HandheldUser state = loadHandheldState(statePath);
   auto user = opts.value("--user");
-  if (!handheld || !user || user->empty()) {
-    std::fprintf(stderr, "lumora-hotsync sync: --handheld and --user are required\n\n%s", kUsage);
+  if (!user) user = state.name;
+  if (user->empty()) {
+    std::fprintf(stderr,
+                 "lumora-hotsync sync: the handheld in %s has no user name: name the HotSync "
+                 "user with --user\n\n%s",
+                 handheld->c_str(), kUsage);
     return 2;
   }
   std::optional<uint32_t> givenType;
@@ -71,12 +89,26 @@ int runSync(int argc, char** argv) {
       return 2;
     }
   }
-  const uint32_t syncType = chooseSyncType(*user, givenType);
   if (!isDirectory(*handheld)) {
     std::fprintf(stderr, "lumora-hotsync sync: handheld directory not found: %s\n",
                  handheld->c_str());
     return 2;
   }
+  // The simulated handheld is attached to this machine: a local transport.
+  std::string listError;
+  auto thisDesktop = desktopId(listError);
+  auto users = thisDesktop ? UserList::load(listError) : std::nullopt;
+  if (!users) {
+    std::fprintf(stderr, "lumora-hotsync sync: %s\n", listError.c_str());
+    return 1;
+  }
+  const Match match = matchHandheld(*users, state.userId, *user, MatchRules{}, randomUserId);
+  if (match.verdict == Match::Verdict::Refused) {
+    std::printf("%s\n", match.refusal.c_str());
+    return 1;
+  }
+  user = match.user;
+  const uint32_t syncType = chooseSyncType(*user, givenType);
 
   HsSetLogObserver(printLogEntry, nullptr);
   if (int32_t r = HsConnect(handheld->c_str(), user->c_str()); r != 0) {
@@ -97,6 +129,16 @@ int runSync(int argc, char** argv) {
   }
   status.finish();
   finishNextAction(*user, givenType);
+  // A folder without the file keeps no user: it stays a handheld without an ID, met anew
+  // each time, and its databases are all it holds.
+  if (hotsync::hostfs::exists(statePath)) {
+    if (match.newUserId) state.userId = match.newUserId;
+    state.lastSyncPc = *thisDesktop;
+    if (!saveHandheldState(statePath, state))
+      std::fprintf(stderr, "lumora-hotsync sync: could not write %s\n", statePath.c_str());
+  }
+  if (!rememberHotSync(match, listError))
+    std::fprintf(stderr, "lumora-hotsync sync: %s\n", listError.c_str());
   std::printf("%s\n", closingLine("HotSync complete", *user).c_str());
   return 0;
 }

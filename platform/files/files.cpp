@@ -28,6 +28,10 @@ Opened<OutputFile> FileSystem::createOutputReporting(std::string_view path, bool
   return {std::move(file), error};
 }
 
+std::optional<DiskSpace> FileSystem::diskSpace(std::string_view) {
+  return std::nullopt;
+}
+
 FileSystem& fileSystem() {
   return current ? *current : hostFileSystem();
 }

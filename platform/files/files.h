@@ -50,6 +50,11 @@ class OutputFile {
 
 enum class Share { none, read };
 
+struct DiskSpace {
+  uint64_t total = 0;
+  uint64_t available = 0;  // to this user
+};
+
 // An opened file, or the Windows error code (kErrorFileNotFound, ...) of why it is not.
 template <typename File>
 struct Opened {
@@ -80,6 +85,9 @@ class FileSystem {
   virtual bool makeFolders(std::string_view path) = 0;
   // The temporary folder, ending in a separator.
   virtual std::string tempFolder() = 0;
+  // The size and the free bytes of the disk that holds folder; nullopt when it cannot be
+  // told (then no margin can be kept).
+  virtual std::optional<DiskSpace> diskSpace(std::string_view folder);
 };
 
 // The file system in use (the host's unless a test installed another).

@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -233,6 +234,13 @@ class HostFileSystem final : public FileSystem {
   }
 
   std::string tempFolder() override { return paths::tempFolder(); }
+
+  std::optional<DiskSpace> diskSpace(std::string_view folder) override {
+    struct statvfs st {};
+    if (::statvfs(paths::toHostPath(folder).c_str(), &st) != 0) return std::nullopt;
+    return DiskSpace{static_cast<uint64_t>(st.f_blocks) * st.f_frsize,
+                     static_cast<uint64_t>(st.f_bavail) * st.f_frsize};
+  }
 
  private:
   std::minstd_rand rng_{static_cast<unsigned>(::getpid())};

@@ -209,6 +209,13 @@ class HostFileSystem final : public FileSystem {
   }
 
   std::string tempFolder() override { return paths::tempFolder(); }
+
+  std::optional<DiskSpace> diskSpace(std::string_view folder) override {
+    ULARGE_INTEGER available{}, total{};
+    if (!::GetDiskFreeSpaceExA(paths::toHostPath(folder).c_str(), &available, &total, nullptr))
+      return std::nullopt;
+    return DiskSpace{total.QuadPart, available.QuadPart};
+  }
 };
 
 }  // namespace

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "bitmap/format.h"
 #include "conduit/settings.h"
+#include "hotsync/api/hotsync_host.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "hotsync/api/hotsync_host.h"
 #include "pictures/transfers.h"
+#include "platform/files/files.h"
 #include "tests/pictures/fake_codec.h"
 #include "tests/pictures/handheld_fixture.h"
 
@@ -220,6 +222,85 @@ TEST_F(ToDesktop, NamesThatWouldLeaveTheSyncFolderAreRefused) {
                       "Lumora: handheld database \"bell\\x07\" was not copied: its name is not a "
                       "valid file name."),
             refused.end());
+}
+
+// The host's file system, but its disk has the size and free space a test gives.
+class DiskOfSize final : public files::FileSystem {
+ public:
+  explicit DiskOfSize(std::optional<files::DiskSpace> space)
+      : space_(space), previous_(files::setFileSystem(this)) {}
+  ~DiskOfSize() override { files::setFileSystem(previous_); }
+  std::vector<std::string> find(std::string_view p) override { return host().find(p); }
+  bool existsForRead(std::string_view p) override { return host().existsForRead(p); }
+  std::unique_ptr<files::InputFile> openInput(std::string_view p, files::Share s) override {
+    return host().openInput(p, s);
+  }
+  std::unique_ptr<files::OutputFile> createOutput(std::string_view p, bool replace) override {
+    return host().createOutput(p, replace);
+  }
+  bool remove(std::string_view p) override { return host().remove(p); }
+  bool makeFolders(std::string_view p) override { return host().makeFolders(p); }
+  std::string tempFolder() override { return host().tempFolder(); }
+  std::optional<files::DiskSpace> diskSpace(std::string_view) override { return space_; }
+
+ private:
+  static files::FileSystem& host() { return files::hostFileSystem(); }
+  std::optional<files::DiskSpace> space_;
+  files::FileSystem* previous_;
+};
+
+// A plain 1-bit bitmap whose .bmp takes width * 3 bytes a row.
+Bytes plainBitmap(int16_t width, int16_t height) {
+  bitmap::BitmapHeader h;
+  h.width = width;
+  h.height = height;
+  h.bitsPerPixel = 1;
+  h.rawSize = bitmap::rowLength(width, 1) * static_cast<uint32_t>(height);
+  auto header = bitmap::buildHeader(h);
+  Bytes b(header.begin(), header.end());
+  b.resize(b.size() + h.rawSize, 0);
+  return b;
+}
+
+TEST_F(ToDesktop, PictureThatWouldEatTheFreeSpaceMarginStaysOnTheHandheld) {
+  constexpr uint64_t MiB = 1 << 20, GiB = MiB << 10;
+  const Bytes big = plainBitmap(1000, 1000);  // a .bmp of 3,000,054 bytes
+  putPicture("Big", kTypeUncompressed, kCreatorAlbum, big);
+  putPicture("Tiny", kTypeUncompressed, kCreatorAlbum, plainBitmap(10, 10));
+  const std::vector<std::string> both{"Big.bmp", "Tiny.bmp"}, tiny{"Tiny.bmp"};
+  struct Case {
+    const char* name;
+    std::optional<uint32_t> marginMb;
+    std::optional<files::DiskSpace> disk;
+    std::vector<std::string> written;
+    const char* keptLine;  // the line for Big, when it stays on the handheld
+  };
+  const Case cases[] = {
+      {"512 MiB margin kept", std::nullopt, files::DiskSpace{100 * GiB, 516 * MiB}, both, nullptr},
+      {"512 MiB margin reached", std::nullopt, files::DiskSpace{100 * GiB, 514 * MiB}, tiny,
+       "less than 512 MiB free"},
+      {"5% of a small disk kept", std::nullopt, files::DiskSpace{GiB, 56 * MiB}, both, nullptr},
+      {"5% of a small disk reached", std::nullopt, files::DiskSpace{GiB, 53 * MiB}, tiny,
+       "less than 51 MiB free"},
+      {"margin set", 10u, files::DiskSpace{100 * GiB, 12 * MiB}, tiny, "less than 10 MiB free"},
+      {"margin off", 0u, files::DiskSpace{100 * GiB, MiB}, both, nullptr},
+      {"disk space unknown", std::nullopt, std::nullopt, both, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    conduit::settings().freeSpaceMarginMb = c.marginMb;
+    DiskOfSize disk(c.disk);
+    codec.decodes.clear();
+    log.clear();
+    EXPECT_TRUE(copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true));
+    EXPECT_EQ(decodedNames(), c.written);
+    const std::string line = c.keptLine ? "Lumora: handheld database \"Big\" was not copied: the "
+                                          "desktop disk would keep " +
+                                              std::string(c.keptLine) + "."
+                                        : "";
+    EXPECT_EQ(std::count(log.begin(), log.end(), LogLine{line, -1}), c.keptLine ? 1 : 0);
+  }
+  conduit::settings().freeSpaceMarginMb.reset();
 }
 
 }  // namespace

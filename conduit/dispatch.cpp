@@ -1,5 +1,6 @@
 #include "conduit/dispatch.h"
 
+#include "conduit/transfer_entries.h"
 #include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/picture_database.h"

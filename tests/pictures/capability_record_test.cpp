@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
 #include "hotsync/api/hotsync_host.h"
 #include "tests/pictures/handheld_fixture.h"
 

@@ -4,6 +4,7 @@
 
 #include "bitmap/format.h"
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
 #include "hotsync/api/hotsync_host.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"

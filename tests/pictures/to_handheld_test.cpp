@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
+#include "hotsync/api/hotsync_host.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "hotsync/api/hotsync_host.h"
 #include "pictures/transfers.h"
 #include "tests/pictures/fake_codec.h"
 #include "tests/pictures/handheld_fixture.h"

@@ -113,20 +113,20 @@ int32_t CfgConduit(int32_t configType, void* record, uint32_t* recordSize) {
 
 int32_t DllUnregisterServer(void) {
   return guardExport("DllUnregisterServer", 0,
-                     [] { return CmRemoveConduit(kCreator) <= 1 ? 1 : 0; });
+                     [] { return CmRemoveConduitByCreatorID(kCreator) <= 1 ? 1 : 0; });
 }
 
 int32_t DllRegisterServer(void) {
   return guardExport("DllRegisterServer", 0, [] {
-    int32_t r = CmRegisterConduit(kCreator, kConduitType);
+    int32_t r = CmInstallCreator(kCreator, kConduitType);
     if (r == CM_ERR_ALREADY_REGISTERED) {
       DllUnregisterServer();
-      r = CmRegisterConduit(kCreator, kConduitType);
+      r = CmInstallCreator(kCreator, kConduitType);
     }
     if (r != 0) return 0;
-    if (CmSetLibraryName(kCreator, kLibraryName) != 0) return 0;
-    if (CmSetDirectory(kCreator, kDirectoryName) != 0) return 0;
-    if (CmSetTitle(kCreator, kTitle) != 0) return 0;
+    if (CmSetCreatorName(kCreator, kLibraryName) != 0) return 0;
+    if (CmSetCreatorDirectory(kCreator, kDirectoryName) != 0) return 0;
+    if (CmSetCreatorTitle(kCreator, kTitle) != 0) return 0;
     return 1;
   });
 }

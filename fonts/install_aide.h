@@ -9,7 +9,7 @@
 
 namespace lumora::fonts {
 
-// InstallQueueFile's shape: queues a copy of the file for the HotSync user; 0 when queued.
+// PltInstallFile's shape: queues a copy of the file for the HotSync user; 0 when queued.
 using QueueFileFn = int32_t (*)(char* userName, char* filePath);
 
 // Calls queue with modifiable copies of both texts, as the install aide takes them.

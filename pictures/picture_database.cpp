@@ -34,7 +34,7 @@ int32_t writeAppInfo(uint8_t handle, uint32_t dataSize) {
   request.baseSize = kAppInfoSize;
   request.totalSize = kAppInfoSize;
   request.bytes = block.data();
-  return SyncWriteAppInfo(handle, &request);
+  return SyncWriteDBAppInfoBlock(handle, &request);
 }
 
 int32_t readAppInfo(uint8_t handle, AppInfo& out) {
@@ -44,7 +44,7 @@ int32_t readAppInfo(uint8_t handle, AppInfo& out) {
   request.baseSize = kAppInfoSize;
   request.totalSize = kAppInfoSize;
   request.bytes = block.data();
-  int32_t rc = SyncReadAppInfo(handle, &request);
+  int32_t rc = SyncReadDBAppInfoBlock(handle, &request);
   if (rc == 0) out = decodeAppInfo(block);
   return rc;
 }
@@ -58,7 +58,7 @@ int32_t writeChunks(uint8_t handle, std::span<uint8_t> data) {
     info.category = 0;
     info.recordSize = static_cast<uint32_t>(std::min(kChunkSize, data.size() - offset));
     info.bytes = data.data() + offset;
-    if (int32_t rc = SyncWriteRecord(&info); rc != 0) return rc;
+    if (int32_t rc = SyncWriteRec(&info); rc != 0) return rc;
   }
   return 0;
 }

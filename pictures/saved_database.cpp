@@ -24,7 +24,7 @@ bool readAppInfoBlock(uint8_t handle, std::optional<Bytes>& out) {
   SyncAppInfoRequest request{};
   request.totalSize = static_cast<uint16_t>(block.size());
   request.bytes = block.data();
-  int32_t rc = SyncReadAppInfo(handle, &request);
+  int32_t rc = SyncReadDBAppInfoBlock(handle, &request);
   if (rc == SYNC_ERR_NO_APP_INFO) return true;
   if (rc != 0 || request.baseSize > block.size()) return false;
   block.resize(request.baseSize);
@@ -59,7 +59,7 @@ bool writeAll(uint8_t handle, const SavedDatabase& saved) {
     request.baseSize = static_cast<uint16_t>(block.size());
     request.totalSize = static_cast<uint16_t>(block.size());
     request.bytes = block.data();
-    if (SyncWriteAppInfo(handle, &request) != 0) return false;
+    if (SyncWriteDBAppInfoBlock(handle, &request) != 0) return false;
   }
   for (const SavedRecord& record : saved.records) {
     Bytes data = record.data;
@@ -70,7 +70,7 @@ bool writeAll(uint8_t handle, const SavedDatabase& saved) {
     info.category = record.category;
     info.recordSize = static_cast<uint32_t>(data.size());
     info.bytes = data.data();
-    if (SyncWriteRecord(&info) != 0) return false;
+    if (SyncWriteRec(&info) != 0) return false;
   }
   return true;
 }
@@ -110,7 +110,7 @@ bool restoreDatabase(const SavedDatabase& saved) {
   try {
     SyncCreateParams params = createParams(saved.name, saved.type, saved.creator, saved.attributes);
     params.version = saved.version;
-    if (SyncCreateDb(&params) != 0) return false;
+    if (SyncCreateDB(&params) != 0) return false;
     created = true;
     OpenDatabase db(params.handle);
     bool written = writeAll(db.handle(), saved);

@@ -43,27 +43,27 @@ const char* keyOf(std::string_view field) {
 
 extern "C" {
 
-HOTSYNC_API int32_t CmRegisterConduit(const char* creator, int32_t type) {
-  Call call("CmRegisterConduit");
+HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type) {
+  Call call("CmInstallCreator");
   if (call.fault) return *call.fault;
   if (!creator) return SYNC_ERR_BAD_ARG;
   return registry().add(creator, type);
 }
 
-HOTSYNC_API int32_t CmSetLibraryName(const char* creator, const char* libraryName) {
-  return setValue("CmSetLibraryName", creator, "Library", libraryName);
+HOTSYNC_API int32_t CmSetCreatorName(const char* creator, const char* libraryName) {
+  return setValue("CmSetCreatorName", creator, "Library", libraryName);
 }
 
-HOTSYNC_API int32_t CmSetDirectory(const char* creator, const char* directory) {
-  return setValue("CmSetDirectory", creator, "Directory", directory);
+HOTSYNC_API int32_t CmSetCreatorDirectory(const char* creator, const char* directory) {
+  return setValue("CmSetCreatorDirectory", creator, "Directory", directory);
 }
 
-HOTSYNC_API int32_t CmSetTitle(const char* creator, const char* title) {
-  return setValue("CmSetTitle", creator, "Title", title);
+HOTSYNC_API int32_t CmSetCreatorTitle(const char* creator, const char* title) {
+  return setValue("CmSetCreatorTitle", creator, "Title", title);
 }
 
-HOTSYNC_API int32_t CmRemoveConduit(const char* creator) {
-  Call call("CmRemoveConduit");
+HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
+  Call call("CmRemoveConduitByCreatorID");
   if (call.fault) return *call.fault;
   if (!creator) return SYNC_ERR_BAD_ARG;
   return registry().remove(creator);

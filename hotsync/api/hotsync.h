@@ -148,14 +148,14 @@ HOTSYNC_STATIC_ASSERT(offsetof(SyncDbInfo, name) == 10, "found name at 10");
 #undef HOTSYNC_STATIC_ASSERT
 
 /* ---- Sync Manager ------------------------------------------------------------------ */
-HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode);
-HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params);
-HOTSYNC_API int32_t SyncCloseDb(uint8_t handle);
-HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card);
+HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode);
+HOTSYNC_API int32_t SyncCreateDB(SyncCreateParams* params);
+HOTSYNC_API int32_t SyncCloseDB(uint8_t handle);
+HOTSYNC_API int32_t SyncDeleteDB(const char* name, int32_t card);
 HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info);
-HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info);
-HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request);
-HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request);
+HOTSYNC_API int32_t SyncWriteRec(SyncRawRecordInfo* info);
+HOTSYNC_API int32_t SyncReadDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request);
+HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request);
 HOTSYNC_API int32_t SyncTrace(const char* text);
 HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncDbInfo* info);
 HOTSYNC_API int32_t SyncFindDbByName(SyncSearchName* search, SyncDbInfo* info);
@@ -171,15 +171,15 @@ HOTSYNC_API int32_t LogAddFormattedEntry(int32_t activity, int32_t reserved, con
 
 /* ---- Conduit manager (creator as zero-terminated text, e.g. "LmDx") ---------------- */
 enum { CM_ERR_ALREADY_REGISTERED = -1005, CM_ERR_NOT_REGISTERED = -1006, CM_ERR_STORAGE = -1010 };
-HOTSYNC_API int32_t CmRegisterConduit(const char* creator, int32_t type);
-HOTSYNC_API int32_t CmSetLibraryName(const char* creator, const char* libraryName);
-HOTSYNC_API int32_t CmSetDirectory(const char* creator, const char* directory);
-HOTSYNC_API int32_t CmSetTitle(const char* creator, const char* title);
-HOTSYNC_API int32_t CmRemoveConduit(const char* creator);
+HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type);
+HOTSYNC_API int32_t CmSetCreatorName(const char* creator, const char* libraryName);
+HOTSYNC_API int32_t CmSetCreatorDirectory(const char* creator, const char* directory);
+HOTSYNC_API int32_t CmSetCreatorTitle(const char* creator, const char* title);
+HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator);
 
 /* ---- Install aide ------------------------------------------------------------------ */
 /* Copies the file into the user's install queue; the caller may delete it afterwards. */
-HOTSYNC_API int32_t InstallQueueFile(char* userName, char* filePath);
+HOTSYNC_API int32_t PltInstallFile(char* userName, char* filePath);
 
 #ifdef __cplusplus
 }

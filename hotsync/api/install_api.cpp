@@ -7,8 +7,8 @@ using lumora::hotsync::Call;
 
 extern "C" {
 
-HOTSYNC_API int32_t InstallQueueFile(char* userName, char* filePath) {
-  Call call("InstallQueueFile");
+HOTSYNC_API int32_t PltInstallFile(char* userName, char* filePath) {
+  Call call("PltInstallFile");
   if (call.fault) return *call.fault;
   if (!userName || !filePath) return SYNC_ERR_BAD_ARG;
   return lumora::hotsync::queueFile(userName, filePath);

@@ -8,31 +8,31 @@ using lumora::hotsync::Call;
 
 extern "C" {
 
-HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
-  Call call("SyncOpenDb");
+HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
+  Call call("SyncOpenDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
   return call.handheld().open(name, card, mode, *outHandle);
 }
 
-HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
-  Call call("SyncCreateDb");
+HOTSYNC_API int32_t SyncCreateDB(SyncCreateParams* params) {
+  Call call("SyncCreateDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!params) return SYNC_ERR_BAD_ARG;
   return call.handheld().create(*params, params->handle);
 }
 
-HOTSYNC_API int32_t SyncCloseDb(uint8_t handle) {
-  Call call("SyncCloseDb");
+HOTSYNC_API int32_t SyncCloseDB(uint8_t handle) {
+  Call call("SyncCloseDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   return call.handheld().close(handle);
 }
 
-HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
-  Call call("SyncDeleteDb");
+HOTSYNC_API int32_t SyncDeleteDB(const char* name, int32_t card) {
+  Call call("SyncDeleteDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name) return SYNC_ERR_BAD_ARG;
@@ -47,24 +47,24 @@ HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
   return call.handheld().readRecordByIndex(*info);
 }
 
-HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
-  Call call("SyncWriteRecord");
+HOTSYNC_API int32_t SyncWriteRec(SyncRawRecordInfo* info) {
+  Call call("SyncWriteRec");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
   return call.handheld().writeRecord(*info);
 }
 
-HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
-  Call call("SyncReadAppInfo");
+HOTSYNC_API int32_t SyncReadDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncReadDBAppInfoBlock");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
   return call.handheld().readAppInfo(handle, *request);
 }
 
-HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
-  Call call("SyncWriteAppInfo");
+HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncWriteDBAppInfoBlock");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;

@@ -147,7 +147,7 @@ TEST_F(Dispatch, ThrownIntegerEndsTheHotSyncWithOneLine) {
 }
 
 TEST_F(Dispatch, IntegerThrownByTheFontDeletionIsCaught) {
-  HsInjectFault("SyncDeleteDb", 1, -7, 1);
+  HsInjectFault("SyncDeleteDB", 1, -7, 1);
   EXPECT_EQ(sync(6), 0);
   EXPECT_EQ(log, (std::vector<test::LogLine>{{"LmDx configured to do nothing.", -1},
                                              {"Quillet: error -7.", 22}}));

@@ -6,7 +6,31 @@
 
 using lumora::hotsync::Call;
 
+namespace {
+constexpr uint32_t kConduitHandle = 0x4C6D4478;
+}  // namespace
+
 extern "C" {
+
+// One conduit at a time holds the session, as in the HotSync Manager.
+HOTSYNC_API int32_t SyncRegisterConduit(uint32_t* outHandle) {
+  Call call("SyncRegisterConduit");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!outHandle) return SYNC_ERR_BAD_ARG;
+  if (call.s.registered) return SYNC_ERR_ALREADY_OPEN;
+  call.s.registered = true;
+  *outHandle = kConduitHandle;
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t SyncUnRegisterConduit(uint32_t handle) {
+  Call call("SyncUnRegisterConduit");
+  if (call.fault) return *call.fault;
+  if (!call.s.registered || handle != kConduitHandle) return SYNC_ERR_BAD_ARG;
+  call.s.registered = false;
+  return SYNC_OK;
+}
 
 HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
   Call call("SyncOpenDB");
@@ -71,6 +95,7 @@ HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* 
   return call.handheld().writeAppInfo(handle, *request);
 }
 
+#if !defined(_WIN32)
 // Trace text needs no handheld: it is delivered connected or not.
 HOTSYNC_API int32_t SyncTrace(const char* text) {
   Call call("SyncTrace");
@@ -79,6 +104,7 @@ HOTSYNC_API int32_t SyncTrace(const char* text) {
   if (call.s.trace) call.s.trace(text, 0, call.s.traceContext);
   return SYNC_OK;
 }
+#endif
 
 HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncDbInfo* info) {
   Call call("SyncFindDbByTypeCreator");

@@ -63,7 +63,7 @@ class HotSyncTest : public testing::Test {
   }
   static int32_t writeAppInfo(uint8_t handle, const Bytes& bytes) {
     SyncAppInfoRequest req{};
-    req.baseSize = req.totalSize = static_cast<uint16_t>(bytes.size());
+    req.bufferSize = req.blockSize = static_cast<uint16_t>(bytes.size());
     req.bytes = const_cast<uint8_t*>(bytes.data());
     return SyncWriteDBAppInfoBlock(handle, &req);
   }

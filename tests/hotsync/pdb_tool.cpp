@@ -43,7 +43,7 @@ int write() {
   if (int32_t r = SyncCreateDB(&p)) return fail("SyncCreateDB", r);
   std::vector<uint8_t> app{0x00, 0x0C, 0x00, 0x00, 0x14, 0x05};
   SyncAppInfoRequest req{};
-  req.baseSize = req.totalSize = static_cast<uint16_t>(app.size());
+  req.bufferSize = req.blockSize = static_cast<uint16_t>(app.size());
   req.bytes = app.data();
   if (int32_t r = SyncWriteDBAppInfoBlock(p.handle, &req))
     return fail("SyncWriteDBAppInfoBlock", r);
@@ -73,10 +73,11 @@ int dump(const char* name) {
               info.recordCount);
   std::vector<uint8_t> buffer(65536);
   SyncAppInfoRequest req{};
-  req.totalSize = 65535;
+  req.bufferSize = 65535;
   req.bytes = buffer.data();
   if (SyncReadDBAppInfoBlock(h, &req) == 0)
-    std::printf("appinfo=%s\n", hex(buffer.data(), req.baseSize).c_str());
+    std::printf("appinfo=%s\n",
+                hex(buffer.data(), std::min<size_t>(req.blockSize, req.bufferSize)).c_str());
   for (uint16_t i = 0; i < info.recordCount; ++i) {
     SyncRawRecordInfo rec{};
     rec.handle = h;

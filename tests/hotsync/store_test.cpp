@@ -131,7 +131,7 @@ TEST_F(Store, AppInfoSizes) {
   SyncAppInfoRequest req{};
   uint8_t buf[10];
   req.bytes = buf;
-  req.totalSize = sizeof buf;
+  req.bufferSize = sizeof buf;
   EXPECT_EQ(SyncReadDBAppInfoBlock(h, &req), SYNC_ERR_NO_APP_INFO);
   ASSERT_EQ(writeAppInfo(h, {0, 12, 0, 1, 0x11, 0x70}), 0);
 
@@ -140,17 +140,17 @@ TEST_F(Store, AppInfoSizes) {
   };
   for (Case c : {Case{6, 6}, Case{4, 4}, Case{10, 6}, Case{0, 0}}) {
     std::memset(buf, 0xAA, sizeof buf);
-    req.totalSize = c.capacity;
-    req.baseSize = 99;
+    req.bufferSize = c.capacity;
+    req.blockSize = 99;
     ASSERT_EQ(SyncReadDBAppInfoBlock(h, &req), 0);
-    EXPECT_EQ(req.baseSize, c.stored);
-    EXPECT_EQ(req.totalSize, c.capacity);  // the caller's capacity stays
+    EXPECT_EQ(req.blockSize, 6) << "the block's full size, whatever was stored";
+    EXPECT_EQ(req.bufferSize, c.capacity);  // the caller's capacity stays
     Bytes block{0, 12, 0, 1, 0x11, 0x70};
     EXPECT_EQ(Bytes(buf, buf + c.stored), Bytes(block.begin(), block.begin() + c.stored));
     EXPECT_EQ(buf[c.stored], 0xAA) << "nothing beyond what was stored";
   }
   req.bytes = nullptr;
-  req.totalSize = 6;
+  req.bufferSize = 6;
   EXPECT_EQ(SyncReadDBAppInfoBlock(h, &req), SYNC_ERR_BAD_ARG);
   EXPECT_EQ(SyncWriteDBAppInfoBlock(h, &req), SYNC_ERR_BAD_ARG);
   Bytes big(65506, 1);

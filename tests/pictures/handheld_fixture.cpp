@@ -108,8 +108,8 @@ void HandheldTest::putDatabase(const std::string& name, uint32_t type, uint32_t 
   if (appInfo) {
     Bytes block = *appInfo;
     SyncAppInfoRequest request{};
-    request.baseSize = static_cast<uint16_t>(block.size());
-    request.totalSize = static_cast<uint16_t>(block.size());
+    request.bufferSize = static_cast<uint16_t>(block.size());
+    request.blockSize = static_cast<uint16_t>(block.size());
     request.bytes = block.data();
     ASSERT_EQ(SyncWriteDBAppInfoBlock(p.handle, &request), 0);
   }
@@ -166,10 +166,10 @@ std::optional<StoredDb> HandheldTest::readDatabase(const std::string& name) {
   if (SyncOpenDB(name.c_str(), 0, &handle, 0x90) != 0) return std::nullopt;
   Bytes block(1024);
   SyncAppInfoRequest request{};
-  request.totalSize = static_cast<uint16_t>(block.size());
+  request.bufferSize = static_cast<uint16_t>(block.size());
   request.bytes = block.data();
   if (SyncReadDBAppInfoBlock(handle, &request) == 0) {
-    block.resize(request.baseSize);
+    block.resize(std::min<size_t>(request.blockSize, block.size()));
     db.appInfo = block;
   }
   for (uint16_t i = 0;; ++i) {

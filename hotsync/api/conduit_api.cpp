@@ -69,6 +69,20 @@ HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
   return registry().remove(creator);
 }
 
+HOTSYNC_API int32_t HOTSYNC_WINAPI CmGetHotSyncExecPath(char* path, int32_t* size) {
+  Call call("CmGetHotSyncExecPath");
+  if (call.fault) return *call.fault;
+  if (!path || !size || *size <= 0) return SYNC_ERR_BAD_ARG;
+  auto value = lumora::hotsync::hotSyncExecPath();
+  if (!value) return CM_ERR_REGISTRY_ACCESS;
+  if (value->size() + 1 > static_cast<size_t>(*size)) {
+    *size = static_cast<int32_t>(value->size() + 1);
+    return CM_ERR_BUFFER_TOO_SMALL;
+  }
+  std::memcpy(path, value->c_str(), value->size() + 1);
+  return 0;
+}
+
 HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, char* buffer,
                                       uint32_t capacity) {
   Call call;

@@ -275,10 +275,20 @@ HOTSYNC_API int32_t HOTSYNC_WINAPI CmSetCreatorDirectory(const char* creator,
                                                          const char* directory);
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmSetCreatorTitle(const char* creator, const char* title);
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmRemoveConduitByCreatorID(const char* creator);
+/* The HotSync Manager's program (the Core key's HotSyncPath) into path, *size bytes; on
+ * CM_ERR_BUFFER_TOO_SMALL *size becomes the size needed. For a setup program. */
+enum { CM_ERR_REGISTRY_ACCESS = -1006, CM_ERR_BUFFER_TOO_SMALL = -1010 };
+HOTSYNC_API int32_t HOTSYNC_WINAPI CmGetHotSyncExecPath(char* path, int32_t* size);
 
 /* ---- Install aide ------------------------------------------------------------------ */
 /* Copies the file into the user's install queue; the caller may delete it afterwards. */
 HOTSYNC_API int32_t HOTSYNC_WINAPI PltInstallFile(char* userName, char* filePath);
+/* The HotSync users, for a setup program. PltGetUser copies the index-th name into buffer
+ * (*size bytes) and returns its length; PLT_ERR_BAD_INDEX; PLT_ERR_BUFFER_TOO_SMALL with
+ * the size needed in *size. */
+enum { PLT_ERR_BAD_INDEX = -501, PLT_ERR_BUFFER_TOO_SMALL = -502 };
+HOTSYNC_API int32_t HOTSYNC_WINAPI PltGetUserCount(void);
+HOTSYNC_API int32_t HOTSYNC_WINAPI PltGetUser(uint32_t index, char* buffer, int16_t* size);
 
 #ifdef __cplusplus
 }

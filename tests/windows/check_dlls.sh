@@ -75,4 +75,11 @@ if [ "$types" != "0x000002 0x000005 0x000006 0x000010 " ]; then
   echo "$bin/lumsync.dll: resource types are '$types', expected bitmap, dialog, string, version" >&2
   status=1
 fi
+# Every deliverable carries a version resource (type 16).
+for f in lumsync.dll lumprep.dll lumora-hotsync.exe lumora-bitmap.exe lumora-font.exe; do
+  if ! "$objdump" -p "$bin/$f" | grep -qE '^[0-9a-f]+   Entry: ID: 0x000010'; then
+    echo "$bin/$f: no version resource" >&2
+    status=1
+  fi
+done
 exit $status

@@ -4,15 +4,24 @@
 # DLLs. A silent install for user Tester must put the files in place, register 'LmDx',
 # create the sync folder and queue a font; a HotSync through the installed conduit must
 # work; the uninstaller must leave only the sync folder, the settings and the user's files.
-# With --no-hotsync first, a silent install without the Core key must install nothing and
-# exit 2 with a line in the setup log.
-# Usage: setup_wine.sh [--no-hotsync] SETUP_EXE WIN_BIN   (LUMORA_WINE, LUMORA_WINESERVER,
-#        WINEPREFIX: the Wine to use and a prefix to reuse; default wine64 and a new one)
+# With --no-hotsync, first a silent install without the Core key must install nothing and
+# exit 2 with a line in the setup log. --no-sync leaves the HotSync out (under emulation,
+# where run_i686.sh has synced with the same 32-bit conduit, it saves a process).
+# Usage: setup_wine.sh [--no-hotsync] [--no-sync] SETUP_EXE WIN_BIN   (LUMORA_WINE,
+#        LUMORA_WINESERVER, WINEPREFIX: the Wine to use and a prefix to reuse; default
+#        wine64 and a new one)
 set -euo pipefail
-no_hotsync=
-[ "${1:-}" = --no-hotsync ] && { no_hotsync=1; shift; }
+no_hotsync= no_sync=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --no-hotsync) no_hotsync=1 ;;
+    --no-sync) no_sync=1 ;;
+    *) break ;;
+  esac
+  shift
+done
 if [ "${1:-}" = "--help" ] || [ $# -ne 2 ]; then
-  echo "usage: $0 [--no-hotsync] SETUP_EXE WIN_BIN"
+  echo "usage: $0 [--no-hotsync] [--no-sync] SETUP_EXE WIN_BIN"
   [ "${1:-}" = "--help" ] && exit 0 || exit 2
 fi
 setup=$(realpath "$1")
@@ -83,12 +92,14 @@ queued=$( (ls "$drive_c/windows/HotSync/Tester/Install" 2>/dev/null || true) | w
 [ "$queued" -gt 0 ] || fail "no font queued for Tester"
 
 # A HotSync through the installed conduit.
-cp -r "$repo/samples/handheld" "$work/handheld"
-rc=0
-out=$("$wine" "$palm/HotSync.exe" sync --handheld "$(winpath "$work/handheld")" --user Tester \
-  --sync-type 0 | tr -d '\r') || rc=$?
-[ "$rc" -eq 0 ] && grep -q "Lumora: sync operation completed successfully." <<< "$out" ||
-  fail "the HotSync through the installed conduit failed ($rc): $out"
+if [ -z "$no_sync" ]; then
+  cp -r "$repo/samples/handheld" "$work/handheld"
+  rc=0
+  out=$("$wine" "$palm/HotSync.exe" sync --handheld "$(winpath "$work/handheld")" --user Tester \
+    --sync-type 0 | tr -d '\r') || rc=$?
+  [ "$rc" -eq 0 ] && grep -q "Lumora: sync operation completed successfully." <<< "$out" ||
+    fail "the HotSync through the installed conduit failed ($rc): $out"
+fi
 
 # The uninstaller copies itself away and runs from there: wait for every Wine process.
 "$wine" "$drive_c/LumoraTest/uninstall.exe" /S || fail "the uninstaller failed"

@@ -62,7 +62,7 @@ Transfers& transfers() {
 void runSync(std::optional<uint32_t> syncType) {
   try {
     if (syncType) act(*syncType);
-    SyncDeleteDb(kFontDatabase, 0);
+    SyncDeleteDB(kFontDatabase, 0);
   } catch (int32_t code) {
     LogAddFormattedEntry(kActivityError, 0, kCaughtErrorFormat, static_cast<long>(code));
   }

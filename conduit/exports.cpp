@@ -10,8 +10,8 @@
 #include "conduit/library_entry.h"
 #include "conduit/resources/strings.h"
 #include "hotsync/api/hotsync.h"
-#include "pictures/log.h"
 #include "pictures/name_flag_list.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::conduit {
 namespace {

@@ -199,10 +199,10 @@ HOTSYNC_API void HsResetFaults(void) {
   call.s.faults.reset();
 }
 
-HOTSYNC_API void HsSetCallObserver(HsCallObserver observer, void* context) {
+HOTSYNC_API void HsSetCallRecorder(HsCallRecorder recorder, void* context) {
   Call call;
-  call.s.calls = observer;
-  call.s.callsContext = context;
+  call.s.recorder = recorder;
+  call.s.recorderContext = context;
 }
 
 HOTSYNC_API int32_t HsCallCount(const char* op) {

@@ -83,9 +83,10 @@ HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, ch
 HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_t throwInteger);
 HOTSYNC_API void HsResetFaults(void);
 HOTSYNC_API int32_t HsCallCount(const char* op);
-/* Every counted call is passed to this observer by its operation name, in order. */
-typedef void (*HsCallObserver)(const char* op, void* context);
-HOTSYNC_API void HsSetCallObserver(HsCallObserver observer, void* context);
+/* Every counted call, failed ones too, is passed to this recorder by its operation name,
+ * in order. */
+typedef void (*HsCallRecorder)(const char* op, void* context);
+HOTSYNC_API void HsSetCallRecorder(HsCallRecorder recorder, void* context);
 
 #ifdef __cplusplus
 }

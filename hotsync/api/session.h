@@ -24,6 +24,8 @@ struct Session {
   void* traceContext = nullptr;
   HsCallObserver calls = nullptr;
   void* callsContext = nullptr;
+  HsCallRecorder recorder = nullptr;
+  void* recorderContext = nullptr;
   FaultInjector faults;
 };
 

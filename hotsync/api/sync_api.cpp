@@ -39,7 +39,7 @@ HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t card, uint8_t* outHandl
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().open(name, card, mode, *outHandle), "SyncOpenDb", name);
+  return call.report(call.handheld().open(name, card, mode, *outHandle), "SyncOpenDB", name);
 }
 
 HOTSYNC_API int32_t SyncCreateDB(SyncCreateParams* params) {
@@ -49,7 +49,7 @@ HOTSYNC_API int32_t SyncCreateDB(SyncCreateParams* params) {
   if (!params) return SYNC_ERR_BAD_ARG;
   char name[sizeof params->name + 1] = {};
   std::memcpy(name, params->name, sizeof params->name);
-  return call.report(call.handheld().create(*params, params->handle), "SyncCreateDb", name,
+  return call.report(call.handheld().create(*params, params->handle), "SyncCreateDB", name,
                      params->type);
 }
 
@@ -57,7 +57,7 @@ HOTSYNC_API int32_t SyncCloseDB(uint8_t handle) {
   Call call("SyncCloseDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
-  return call.report(call.handheld().close(handle), "SyncCloseDb");
+  return call.report(call.handheld().close(handle), "SyncCloseDB");
 }
 
 HOTSYNC_API int32_t SyncDeleteDB(const char* name, int32_t card) {
@@ -83,7 +83,7 @@ HOTSYNC_API int32_t SyncWriteRec(SyncRawRecordInfo* info) {
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().writeRecord(*info), "SyncWriteRecord", nullptr, 0,
+  return call.report(call.handheld().writeRecord(*info), "SyncWriteRec", nullptr, 0,
                      info->recordSize);
 }
 
@@ -92,8 +92,8 @@ HOTSYNC_API int32_t SyncReadDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* r
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().readAppInfo(handle, *request), "SyncReadAppInfo", nullptr, 0,
-                     request->baseSize);
+  return call.report(call.handheld().readAppInfo(handle, *request), "SyncReadDBAppInfoBlock",
+                     nullptr, 0, std::min<uint32_t>(request->blockSize, request->bufferSize));
 }
 
 HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request) {
@@ -101,8 +101,8 @@ HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* 
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().writeAppInfo(handle, *request), "SyncWriteAppInfo", nullptr, 0,
-                     request->totalSize);
+  return call.report(call.handheld().writeAppInfo(handle, *request), "SyncWriteDBAppInfoBlock",
+                     nullptr, 0, request->bufferSize);
 }
 
 #if !defined(_WIN32)

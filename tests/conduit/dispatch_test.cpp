@@ -180,7 +180,7 @@ TEST_F(Dispatch, SyncManagerCallsLieBetweenRegistrationAndUnregistration) {
   std::snprintf(settings().syncFolder, sizeof settings().syncFolder, "C:\\Lumdex");
 #endif
   std::vector<std::string> ops;
-  HsSetCallObserver([](const char* op, void* c) { static_cast<decltype(ops)*>(c)->push_back(op); },
+  HsSetCallRecorder([](const char* op, void* c) { static_cast<decltype(ops)*>(c)->push_back(op); },
                     &ops);
   struct Row {
     uint32_t type;
@@ -210,7 +210,7 @@ TEST_F(Dispatch, SyncManagerCallsLieBetweenRegistrationAndUnregistration) {
     EXPECT_EQ(std::count(sync.begin(), sync.end(), "SyncFindDbByTypeCreator") > 0, r.finds)
         << r.type;
   }
-  HsSetCallObserver(nullptr, nullptr);
+  HsSetCallRecorder(nullptr, nullptr);
   settings() = savedSettings;
 }
 

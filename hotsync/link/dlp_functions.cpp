@@ -65,7 +65,6 @@ Result<ByteView> required(const std::vector<Argument>& args, uint8_t id, uint8_t
 class Encoder {
  public:
   explicit Encoder(std::string what) : w_(std::move(what)) {}
-  static constexpr bool kReading = false;
 
   void u8(uint8_t v, const char*) { w_.u8(v); }
   void be16(uint16_t v, const char*) { w_.be16(v); }
@@ -115,7 +114,6 @@ class Encoder {
 class Decoder {
  public:
   Decoder(ByteView data, std::string what) : r_(data, std::move(what)) {}
-  static constexpr bool kReading = true;
 
   void u8(uint8_t& v, const char* field) { v = r_.u8(field); }
   void be16(uint16_t& v, const char* field) { v = r_.be16(field); }

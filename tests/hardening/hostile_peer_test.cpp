@@ -17,7 +17,7 @@
 #include <sstream>
 #include <thread>
 
-#include "hotsync/host/tcp_stream.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "hotsync/link/netsync.h"
 #include "hotsync/link/netsync_link.h"
 #include "tests/hardening/sync_scene.h"

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "hotsync/api/hotsync_host.h"
-#include "hotsync/host/usb_transport.h"
+#include "hotsync/transport/usb_transport.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/store/handheld_store.h"

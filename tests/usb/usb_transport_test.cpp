@@ -1,7 +1,7 @@
 // The USB code path of `serve` over the scripted bus: how the HotSync endpoints are found,
 // whole HotSyncs against the simulated handheld compared with the in-process `sync`, a
 // recorded device's handshake, and devices that refuse, answer nonsense or stay silent.
-#include "hotsync/host/usb_transport.h"
+#include "hotsync/transport/usb_transport.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "hotsync/host/serve.h"
+#include "host/hotsync/serve.h"
 #include "hotsync/link/netsync_link.h"
 #include "tests/hotsync/link/hex.h"
 #include "tests/support/temp_dir.h"

@@ -12,7 +12,7 @@
 #include <optional>
 #include <thread>
 
-#include "hotsync/host/tcp_stream.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/store/handheld_clock.h"

@@ -13,7 +13,7 @@
 #include "common/monotonic_clock.h"
 #include "common/program_version.h"
 #include "host/handheld/handheld_state.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "hotsync/transport/serial_port.h"
 #include "hotsync/transport/tcp_stream.h"
 #include "hotsync/link/cmp.h"

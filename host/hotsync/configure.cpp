@@ -16,7 +16,7 @@
 #include "hotsync/api/hotsync_host.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/session/conduit_api.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "platform/files/files.h"
 #include "platform/profile/profile.h"
 #include "platform/ui/headless_toolkit.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "host/hotsync/commands.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "platform/files/paths.h"
 
 namespace lumora::host {

@@ -6,7 +6,7 @@
 #include "conduit/settings.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/session/conduit_api.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
 #include "platform/profile/profile.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/hotsync/commands.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "hotsync/link/replay.h"
 
 namespace lumora::host {

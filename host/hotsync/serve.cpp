@@ -17,7 +17,7 @@
 #include "host/hotsync/commands.h"
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/link_session.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "hotsync/transport/serial_port.h"
 #include "host/hotsync/serve.h"
 #include "hotsync/transport/tcp_stream.h"

@@ -10,7 +10,7 @@
 #include "host/hotsync/commands.h"
 #include "host/handheld/handheld_state.h"
 #include "hotsync/session/hotsync_run.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
 #include "hotsync/store/host_files.h"

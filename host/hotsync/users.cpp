@@ -3,7 +3,7 @@
 #include <string>
 
 #include "host/hotsync/commands.h"
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 #include "hotsync/session/user_list.h"
 
 namespace lumora::host {

@@ -1,4 +1,4 @@
-#include "host/hotsync/options.h"
+#include "common/command_options.h"
 
 namespace lumora::host {
 

@@ -23,8 +23,8 @@
 #include <vector>
 
 #include "host/hotsync/serve.h"
-#include "hotsync/transport/tcp_stream.h"
 #include "hotsync/session/user_list.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "tests/usb/scripted_usb.h"
 
 namespace {

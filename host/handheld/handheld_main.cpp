@@ -10,12 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "common/command_options.h"
 #include "common/monotonic_clock.h"
 #include "common/program_version.h"
 #include "host/handheld/handheld_state.h"
-#include "common/command_options.h"
-#include "hotsync/transport/serial_port.h"
-#include "hotsync/transport/tcp_stream.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_server.h"
@@ -24,6 +22,8 @@
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
+#include "hotsync/transport/serial_port.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "platform/process/test_hooks.h"
 
 namespace {

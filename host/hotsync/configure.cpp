@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/command_options.h"
 #include "conduit/config_dialog.h"
 #include "conduit/dialog/config_record.h"
 #include "conduit/settings.h"
-#include "hotsync/api/hotsync_host.h"
 #include "host/hotsync/commands.h"
+#include "hotsync/api/hotsync_host.h"
 #include "hotsync/session/conduit_api.h"
-#include "common/command_options.h"
 #include "platform/files/files.h"
 #include "platform/profile/profile.h"
 #include "platform/ui/headless_toolkit.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <type_traits>
 
+#include "common/command_options.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/session/library_path.h"
 #include "hotsync/session/loaded_library.h"
-#include "common/command_options.h"
 #include "installer/lumprep.h"
 #include "platform/files/files.h"
 #include "platform/files/paths.h"

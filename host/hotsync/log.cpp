@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string>
 
-#include "host/hotsync/commands.h"
 #include "common/command_options.h"
+#include "host/hotsync/commands.h"
 #include "platform/files/paths.h"
 
 namespace lumora::host {

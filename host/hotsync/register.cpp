@@ -2,11 +2,11 @@
 #include <cstdio>
 #include <string>
 
+#include "common/command_options.h"
 #include "common/win32_values.h"
 #include "conduit/settings.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/session/conduit_api.h"
-#include "common/command_options.h"
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
 #include "platform/profile/profile.h"

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "host/hotsync/commands.h"
 #include "common/command_options.h"
+#include "host/hotsync/commands.h"
 #include "hotsync/link/replay.h"
 
 namespace lumora::host {

@@ -13,21 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "common/command_options.h"
 #include "common/monotonic_clock.h"
 #include "host/hotsync/commands.h"
-#include "hotsync/session/hotsync_run.h"
-#include "hotsync/session/link_session.h"
-#include "common/command_options.h"
-#include "hotsync/transport/serial_port.h"
 #include "host/hotsync/serve.h"
-#include "hotsync/transport/tcp_stream.h"
-#include "hotsync/transport/transport.h"
-#include "hotsync/transport/usb_transport.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/framing.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/link/prefixed_stream.h"
 #include "hotsync/link/serial_link.h"
+#include "hotsync/session/hotsync_run.h"
+#include "hotsync/session/link_session.h"
+#include "hotsync/transport/serial_port.h"
+#include "hotsync/transport/tcp_stream.h"
+#include "hotsync/transport/transport.h"
+#include "hotsync/transport/usb_transport.h"
 #include "platform/process/test_hooks.h"
 
 namespace lumora::host {

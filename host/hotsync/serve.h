@@ -5,10 +5,10 @@
 #include <optional>
 #include <vector>
 
+#include "hotsync/link/usb_devices.h"
 #include "hotsync/session/link_session.h"
 #include "hotsync/transport/transport.h"
 #include "hotsync/transport/usb_device.h"
-#include "hotsync/link/usb_devices.h"
 
 namespace lumora::host {
 

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <string>
 
-#include "hotsync/api/hotsync_host.h"
-#include "host/hotsync/commands.h"
-#include "host/handheld/handheld_state.h"
-#include "hotsync/session/hotsync_run.h"
 #include "common/command_options.h"
+#include "host/handheld/handheld_state.h"
+#include "host/hotsync/commands.h"
+#include "hotsync/api/hotsync_host.h"
+#include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
 #include "hotsync/store/host_files.h"

@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
-#include "host/hotsync/commands.h"
 #include "common/command_options.h"
+#include "host/hotsync/commands.h"
 #include "hotsync/session/user_list.h"
 
 namespace lumora::host {

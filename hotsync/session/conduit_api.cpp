@@ -1,7 +1,7 @@
 #include "hotsync/session/conduit_api.h"
 
-#include "hotsync/session/library_path.h"
 #include "hotsync/api/hotsync_host.h"
+#include "hotsync/session/library_path.h"
 
 namespace lumora::host {
 

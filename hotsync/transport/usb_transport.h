@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/transport/usb_device.h"
 #include "hotsync/link/stream.h"
 #include "hotsync/link/usb_connection_info.h"
 #include "hotsync/link/usb_devices.h"
+#include "hotsync/transport/usb_device.h"
 
 namespace lumora::host {
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "hotsync/api/hotsync_host.h"
-#include "hotsync/transport/usb_transport.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/store/handheld_store.h"
+#include "hotsync/transport/usb_transport.h"
 #include "platform/picture/picture.h"
 #include "tests/hardening/sync_scene.h"
 #include "tests/usb/scripted_usb.h"

@@ -27,7 +27,7 @@
 #include "hotsync/transport/serial_port.h"
 #include "hotsync/transport/tcp_stream.h"
 #include "hotsync/transport/transport.h"
-#include "hotsync/transport/usb_transport.h"
+#include "hotsync/transport/usb_arrivals.h"
 #include "platform/process/test_hooks.h"
 
 namespace lumora::host {
@@ -503,7 +503,7 @@ class UsbHandheldTransport final : public Transport {
  private:
   UsbBus& bus_;
   std::optional<link::UsbId> only_;
-  UsbTransport usb_;
+  UsbArrivals usb_;
 };
 
 }  // namespace

@@ -72,10 +72,10 @@ struct UsbArrival {
   std::string line;
 };
 
-class UsbTransport {
+class UsbArrivals {
  public:
   // only: the one device to accept, known or not; else every known device.
-  UsbTransport(UsbBus& bus, std::optional<link::UsbId> only);
+  UsbArrivals(UsbBus& bus, std::optional<link::UsbId> only);
 
   // Looks at the bus once and opens the first device not handled yet.
   UsbArrival next();

@@ -1,4 +1,4 @@
-#include "hotsync/transport/usb_transport.h"
+#include "hotsync/transport/usb_arrivals.h"
 
 #include <algorithm>
 #include <cstring>
@@ -156,9 +156,9 @@ std::string usbLabel(link::UsbId id) {
   return "USB " + link::formatUsbId(id) + " (" + (known ? known->model : "not a known model") + ")";
 }
 
-UsbTransport::UsbTransport(UsbBus& bus, std::optional<link::UsbId> only) : bus_(bus), only_(only) {}
+UsbArrivals::UsbArrivals(UsbBus& bus, std::optional<link::UsbId> only) : bus_(bus), only_(only) {}
 
-UsbArrival UsbTransport::next() {
+UsbArrival UsbArrivals::next() {
   UsbArrival out;
   std::string error;
   auto devices = bus_.devices(error);
@@ -180,7 +180,7 @@ UsbArrival UsbTransport::next() {
   return out;
 }
 
-UsbArrival UsbTransport::openDevice(const UsbDeviceInfo& device) {
+UsbArrival UsbArrivals::openDevice(const UsbDeviceInfo& device) {
   UsbArrival out;
   out.device = device;
   out.known = link::findKnownUsbDevice(device.id);

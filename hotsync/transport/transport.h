@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hotsync/session/link_session.h"
+#include "hotsync/session/serve_session.h"
 
 namespace lumora::host {
 
@@ -16,6 +17,12 @@ namespace lumora::host {
 // said why). Retired: the transport cannot go on (a line said why) and is waited on no
 // more.
 enum class HotSyncOutcome { None, Ran, Failed, Retired };
+
+inline HotSyncOutcome outcomeOf(SessionOutcome got) {
+  return got == SessionOutcome::Ran      ? HotSyncOutcome::Ran
+         : got == SessionOutcome::Failed ? HotSyncOutcome::Failed
+                                         : HotSyncOutcome::None;
+}
 
 class Transport {
  public:

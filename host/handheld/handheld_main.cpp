@@ -19,6 +19,7 @@
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/link/serial_link.h"
+#include "hotsync/session/handheld_session.h"
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/store/host_files.h"
@@ -105,8 +106,6 @@ bool countRequested() {
   return !value.empty() && value != "0";
 }
 
-// Answers requests until EndOfSync, counting them into count if given; empty, or why the
-// session broke off.
 // LUMORA_HANDHELD_PAUSE=N:MS: after answering N requests the handheld says nothing for MS
 // milliseconds, as a user may hold a session still; tests use it to act during a HotSync.
 struct Pause {
@@ -135,47 +134,29 @@ bool hangUpAtEnd() {
   return value && std::string(value) == "1";
 }
 
-std::string answerRequests(link::MessageLink& wire, link::DlpServer& server,
-                           RequestCount* count = nullptr) {
+// The behaviour the test variables ask for; count: where requests are counted, if anywhere.
+host::HandheldSessionHooks sessionHooks(RequestCount* count) {
+  host::HandheldSessionHooks hooks;
   const Pause pause = pauseFromEnvironment();
-  for (int answered = 0; !server.ended(); ++answered) {
-    if (answered == pause.after) std::this_thread::sleep_for(std::chrono::milliseconds(pause.ms));
-    link::LinkMessage request = wire.receive(link::kDlpTimeoutMs);
-    if (request.status != link::StreamStatus::Ok) {
-      return request.status == link::StreamStatus::Timeout
-                 ? "no request from the desktop within 30 s"
-                 : request.error;
-    }
-    if (count) count->add(request.message);
-    Bytes answer = server.answer(request.message);
-    if (server.ended() && hangUpAtEnd()) break;
-    if (!wire.send(answer)) return "could not send an answer to the desktop";
-  }
-  return {};
+  hooks.pauseAfter = pause.after;
+  hooks.pauseMs = pause.ms;
+  hooks.hangUpAtEnd = hangUpAtEnd();
+  if (count)
+    hooks.onRequest = [count](ByteView request, int) {
+      count->add(request);
+      return true;
+    };
+  return hooks;
 }
 
-// NetSync framing: the handshake, then DLP.
-std::string netSyncSession(link::ByteStream& stream, link::DlpServer& server, RequestCount* count) {
-  link::NetSyncLink wire(stream, link::LinkRole::Handheld, steadyMs);
-  link::HandshakeResult shook = link::handheldHandshake(wire);
-  if (!shook) return shook.error;
-  return answerRequests(wire, server, count);
-}
-
-// The serial stack: CMP, the agreed speed on a real line, then DLP.
+// The serial stack, with the line that tells what went over it.
 std::string serialSession(link::ByteStream& stream, host::SerialPort* port, uint32_t maxBaud,
                           link::DlpServer& server) {
-  link::SerialLink wire(stream, link::LinkRole::Handheld, steadyMs);
-  std::string broke;
-  link::CmpOutcome cmp = link::handheldCmp(wire, maxBaud);
-  if (!cmp) {
-    broke = cmp.error;
-  } else if (std::string error; port && cmp.baud && !port->setSpeed(cmp.baud, error)) {
-    broke = error;
-  } else {
-    broke = answerRequests(wire, server);
-  }
-  link::SerialLinkStats stats = wire.stats();
+  std::optional<host::SerialPortSpeed> speed;
+  if (port) speed.emplace(*port);
+  host::HandheldSerialEnd end = host::handheldSerialSession(stream, speed ? &*speed : nullptr,
+                                                            maxBaud, server, sessionHooks(nullptr));
+  const link::SerialLinkStats& stats = end.stats;
   std::printf(
       "serial line: %llu bytes sent, %llu received, %llu fragments resent, %llu damaged frames "
       "dropped\n",
@@ -184,7 +165,11 @@ std::string serialSession(link::ByteStream& stream, host::SerialPort* port, uint
       static_cast<unsigned long long>(stats.framesResent),
       static_cast<unsigned long long>(stats.framesDropped));
   std::fflush(stdout);
-  return broke;
+  return end.broke;
+}
+
+std::string netSyncSession(link::ByteStream& stream, link::DlpServer& server, RequestCount* count) {
+  return host::handheldNetSyncSession(stream, server, sessionHooks(count));
 }
 
 int runConnect(int argc, char** argv) {

@@ -12,17 +12,6 @@ namespace {
 // How often a device that is not there is looked for.
 constexpr int kReopenMs = 1000;
 
-// The port's speed follows what CMP agreed.
-class PortSpeed final : public LineSpeed {
- public:
-  explicit PortSpeed(SerialPort& port) : port_(port) {}
-  bool setSpeed(uint32_t baud, std::string& error) override { return port_.setSpeed(baud, error); }
-  void discardInput() override { port_.discardInput(); }
-
- private:
-  SerialPort& port_;
-};
-
 }  // namespace
 
 std::unique_ptr<SerialLineTransport> SerialLineTransport::open(
@@ -79,7 +68,7 @@ HotSyncOutcome SerialLineTransport::step(const LinkSessionOptions& options) {
 
 HotSyncOutcome SerialLineTransport::run(link::Framing framing, const LinkSessionOptions& options) {
   link::PrefixedStream stream(*port_, watch_.takeSeen());
-  PortSpeed speed(*port_);
+  SerialPortSpeed speed(*port_);
   SessionOutcome got =
       serveFramed(framing, stream, &speed, device_, maxBaud_, watch_.timeoutMs(), options, stop_);
   if (got == SessionOutcome::LineClosed) {

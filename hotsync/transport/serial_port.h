@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "hotsync/link/stream.h"
+#include "hotsync/session/serve_session.h"
 
 namespace lumora::host {
 
@@ -42,6 +43,17 @@ class SerialPort final : public link::ByteStream {
   SerialPort(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   int fd_;
   std::string path_;
+};
+
+// A port's speed as the sessions change it, following what CMP agreed.
+class SerialPortSpeed final : public LineSpeed {
+ public:
+  explicit SerialPortSpeed(SerialPort& port) : port_(port) {}
+  bool setSpeed(uint32_t baud, std::string& error) override { return port_.setSpeed(baud, error); }
+  void discardInput() override { port_.discardInput(); }
+
+ private:
+  SerialPort& port_;
 };
 
 }  // namespace lumora::host

@@ -13,6 +13,7 @@
 #include "common/command_options.h"
 #include "host/hotsync/commands.h"
 #include "host/hotsync/serve.h"
+#include "host/hotsync/stop_signals.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/link_session.h"
@@ -97,21 +98,6 @@ extern "C" void onStopSignal(int) {
   stopRequested = 1;
 }
 
-// Ctrl-C interrupts a wait rather than restarting it, so that a session ends promptly.
-void catchStopSignals() {
-#if defined(_WIN32)
-  std::signal(SIGINT, onStopSignal);
-#else
-  struct sigaction action {};
-  action.sa_handler = onStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = 0;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
-#endif
-}
-
 // The wait for the handheld, from the environment; tests shorten it. nullopt when the
 // value is not a number of milliseconds from 1 to one hour.
 std::optional<int> linkTimeoutMs() {
@@ -148,7 +134,7 @@ std::unique_ptr<Transport> makeUsbTransport(UsbBus& bus, std::optional<link::Usb
 
 int serveOn(std::vector<std::unique_ptr<Transport>> transports, const LinkSessionOptions& options,
             bool once) {
-  catchStopSignals();
+  catchStopSignals(onStopSignal);
   for (const auto& transport : transports) std::printf("%s\n", transport->announcement().c_str());
   std::fflush(stdout);
   return serveTransports(std::move(transports), options, once, &stopRequested);

@@ -9,49 +9,12 @@
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/message_link.h"
 
-#ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
-#endif
 
 namespace lumora::host {
-
-bool isSerialSpeed(uint32_t baud) {
-  return std::find(std::begin(link::kCmpSpeeds), std::end(link::kCmpSpeeds), baud) !=
-         std::end(link::kCmpSpeeds);
-}
-
-std::optional<uint32_t> parseSerialSpeed(std::string_view text) {
-  uint32_t value = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || ec != std::errc() || end != text.data() + text.size() ||
-      !isSerialSpeed(value))
-    return std::nullopt;
-  return value;
-}
-
-#ifdef _WIN32
-
-std::unique_ptr<SerialPort> SerialPort::open(const std::string&, uint32_t, std::string& error) {
-  error = "serial lines are not supported on Windows yet";
-  return nullptr;
-}
-SerialPort::~SerialPort() = default;
-link::StreamRead SerialPort::read(uint8_t*, size_t, int) {
-  return {link::StreamStatus::Failed, 0};
-}
-bool SerialPort::write(ByteView) {
-  return false;
-}
-bool SerialPort::setSpeed(uint32_t, std::string& error) {
-  error = "serial lines are not supported on Windows yet";
-  return false;
-}
-void SerialPort::discardInput() {}
-
-#else
 
 namespace {
 
@@ -164,7 +127,5 @@ bool SerialPort::setSpeed(uint32_t baud, std::string& error) {
 void SerialPort::discardInput() {
   tcflush(fd_, TCIFLUSH);
 }
-
-#endif
 
 }  // namespace lumora::host

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 
 #include "hotsync/link/message_link.h"
 
-#ifndef _WIN32
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -18,65 +16,8 @@
 #include <unistd.h>
 
 #include "platform/files/posix_fd.h"
-#endif
 
 namespace lumora::host {
-
-std::optional<HostPort> parseHostPort(std::string_view text, std::string_view defaultHost,
-                                      std::string& error) {
-  HostPort out;
-  std::string_view port = text;
-  if (auto colon = text.rfind(':'); colon != std::string_view::npos) {
-    std::string_view host = text.substr(0, colon);
-    port = text.substr(colon + 1);
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-      host = host.substr(1, host.size() - 2);
-    } else if (host.find(':') != std::string_view::npos) {
-      error = "\"" + std::string(text) + "\" is not ADDR:PORT (write an IPv6 address in [ ])";
-      return std::nullopt;
-    }
-    out.host = host;
-  }
-  if (out.host.empty()) out.host = defaultHost;
-  unsigned value = 0;
-  auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), value);
-  if (port.empty() || ec != std::errc() || end != port.data() + port.size() || value > 65535) {
-    error = "\"" + std::string(text) + "\" has no port number from 0 to 65535";
-    return std::nullopt;
-  }
-  out.port = static_cast<uint16_t>(value);
-  return out;
-}
-
-#ifdef _WIN32
-
-namespace {
-constexpr const char* kNotSupported = "TCP is not supported on Windows yet";
-}
-
-TcpStream::~TcpStream() = default;
-link::StreamRead TcpStream::read(uint8_t*, size_t, int) {
-  return {link::StreamStatus::Failed, 0};
-}
-bool TcpStream::write(ByteView) {
-  return false;
-}
-std::string TcpStream::peer() const {
-  return {};
-}
-Connection connectTcp(const HostPort&, int) {
-  return {nullptr, kNotSupported};
-}
-std::unique_ptr<TcpListener> TcpListener::open(const HostPort&, std::string& error) {
-  error = kNotSupported;
-  return nullptr;
-}
-TcpListener::~TcpListener() = default;
-TcpListener::Accepted TcpListener::accept(int) {
-  return {Status::Failed, nullptr, kNotSupported};
-}
-
-#else
 
 namespace {
 
@@ -286,7 +227,5 @@ TcpListener::Accepted TcpListener::accept(int timeoutMs) {
   setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
   return {Status::Accepted, std::make_unique<TcpStream>(fd), {}};
 }
-
-#endif
 
 }  // namespace lumora::host

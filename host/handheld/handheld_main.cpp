@@ -130,8 +130,7 @@ Pause pauseFromEnvironment() {
 // LUMORA_HANDHELD_HANG_UP=1: the handheld leaves without answering EndOfSync, as a USB
 // handheld going off the bus at the end of its HotSync may.
 bool hangUpAtEnd() {
-  const char* value = std::getenv("LUMORA_HANDHELD_HANG_UP");
-  return value && std::string(value) == "1";
+  return hooks::handheldHangUp() == "1";
 }
 
 // The behaviour the test variables ask for; count: where requests are counted, if anywhere.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hotsync/api/hotsync_host.h"
+#include "hotsync/link/dlp_client.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
@@ -21,9 +22,15 @@ using namespace link;
 using namespace link::dlp;
 
 // The desktop's end of the DLP: one request out, its answer back.
-class DlpClient {
+class SessionLink {
  public:
-  DlpClient(link::MessageLink& link, int timeoutMs) : link_(link), timeoutMs_(timeoutMs) {}
+  SessionLink(link::MessageLink& link, int timeoutMs)
+      : link_(link),
+        timeoutMs_(timeoutMs),
+        client_([this](ByteView request) { return exchange(request); }) {}
+  // The client calls back into this object.
+  SessionLink(const SessionLink&) = delete;
+  SessionLink& operator=(const SessionLink&) = delete;
 
   std::optional<Bytes> exchange(ByteView request) {
     if (broken_) return std::nullopt;
@@ -48,29 +55,28 @@ class DlpClient {
   // A typed request and its answer; nullopt (and error()) when it failed or was refused.
   template <class Answer, class Message>
   std::optional<Answer> ask(const Message& message, uint16_t* dlpError = nullptr) {
-    auto request = toRequest(message);
-    auto bytes = request ? encodeRequest(*request) : Result<Bytes>(request.error());
-    if (!bytes) {
-      error_ = bytes.error().message;
-      return std::nullopt;
+    link::DlpReply<Answer> reply = client_.call<Answer>(message);
+    switch (reply.status) {
+      case link::DlpCallStatus::BadRequest:
+        error_ = reply.error;
+        return std::nullopt;
+      case link::DlpCallStatus::LinkBroke:
+        return std::nullopt;
+      case link::DlpCallStatus::Malformed:
+        breakOff("the handheld's answer is malformed: " + reply.error);
+        return std::nullopt;
+      case link::DlpCallStatus::Answered:
+        break;
     }
-    auto reply = exchange(*bytes);
-    if (!reply) return std::nullopt;
-    auto response = decodeResponse(*reply);
-    if (!response) {
-      breakOff("the handheld's answer is malformed: " + response.error().message);
-      return std::nullopt;
-    }
-    if (dlpError) *dlpError = response->error;
-    auto typed = fromResponse<Answer>(*response);
-    if (!typed) {
-      if (response->error == kErrNone || response->function != Message::kFunction)
-        breakOff("the handheld's answer is malformed: " + typed.error().message);
+    if (dlpError) *dlpError = reply.dlpError;
+    if (!reply.answer) {
+      if (reply.dlpError == kErrNone || reply.function != Message::kFunction)
+        breakOff("the handheld's answer is malformed: " + reply.answerError);
       else
-        error_ = typed.error().message;
+        error_ = reply.answerError;
       return std::nullopt;
     }
-    return std::move(*typed);
+    return std::move(reply.answer);
   }
 
   bool broken() const { return broken_; }
@@ -81,7 +87,7 @@ class DlpClient {
   // The C API's exchange: the answer stays in this client until the next call.
   static int32_t exchangeForApi(void* context, const uint8_t* request, uint32_t size,
                                 const uint8_t** answer, uint32_t* answerSize) {
-    auto* self = static_cast<DlpClient*>(context);
+    auto* self = static_cast<SessionLink*>(context);
     auto reply = self->exchange(ByteView(request, size));
     if (!reply) return 1;
     self->lastAnswer_ = std::move(*reply);
@@ -103,6 +109,7 @@ class DlpClient {
   bool hungUp_ = false;
   std::string error_;
   Bytes lastAnswer_;
+  link::DlpClient client_;
 };
 
 // The handheld's date for "now" (UTC): LUMORA_HANDHELD_TIME when set, so that runs
@@ -155,13 +162,13 @@ struct Summary {
 };
 
 // Ends the session on the handheld; the result of the session is decided already.
-void endOfSync(DlpClient& client, uint16_t status) {
+void endOfSync(SessionLink& client, uint16_t status) {
   client.ask<EndOfSyncAnswer>(EndOfSyncRequest{status});
 }
 
 // A HotSync that could not run: the reason goes into the handheld's HotSync log too, so
 // that its owner sees why, then the session ends.
-void failOnHandheld(DlpClient& client, const std::string& logText) {
+void failOnHandheld(SessionLink& client, const std::string& logText) {
   if (client.broken()) return;
   client.ask<AddSyncLogEntryAnswer>(AddSyncLogEntryRequest{logText});
   endOfSync(client, EndOfSyncRequest::kOther);
@@ -172,7 +179,7 @@ void failOnHandheld(DlpClient& client, const std::string& logText) {
 LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptions& options) {
   LinkSessionResult result;
   StatusDisplay status(options.quiet);
-  DlpClient client(link, options.timeoutMs);
+  SessionLink client(link, options.timeoutMs);
 
   auto userInfo = client.ask<UserInfo>(ReadUserInfoRequest{});
   if (!userInfo) {
@@ -227,7 +234,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   Summary summary;
   HsSetLogObserver(&Summary::observe, &summary);
   if (int32_t r =
-          HsConnectLink(&DlpClient::exchangeForApi, &client, result.user.c_str(), major, minor);
+          HsConnectLink(&SessionLink::exchangeForApi, &client, result.user.c_str(), major, minor);
       r != 0) {
     result.error =
         "cannot connect the handheld for user " + result.user + " (code " + std::to_string(r) + ")";

@@ -1,5 +1,6 @@
 #include "conduit/dispatch.h"
 
+#include "conduit/transfer_entries.h"
 #include "conduit/transfer_table.h"
 #include "hotsync/api/hotsync.h"
 #include "pictures/picture_database.h"
@@ -61,7 +62,7 @@ Transfers& transfers() {
 void runSync(std::optional<uint32_t> syncType) {
   try {
     if (syncType) act(*syncType);
-    SyncDeleteDb(kFontDatabase, 0);
+    SyncDeleteDB(kFontDatabase, 0);
   } catch (int32_t code) {
     LogAddFormattedEntry(kActivityError, 0, kCaughtErrorFormat, static_cast<long>(code));
   }

@@ -7,8 +7,11 @@
 #include "conduit/config_dialog.h"
 #include "conduit/dispatch.h"
 #include "conduit/export_guard.h"
+#include "conduit/library_entry.h"
 #include "conduit/resources/strings.h"
 #include "hotsync/api/hotsync.h"
+#include "pictures/name_flag_list.h"
+#include "pictures/sync_log.h"
 
 namespace lumora::conduit {
 namespace {
@@ -21,10 +24,28 @@ constexpr const char* kTitle = "Lumora 2004";
 
 enum : int32_t { kInfoDisplayName = 0, kInfoMfcVersion = 1, kInfoDefaultAction = 2 };
 constexpr uint32_t kMfcVersion = 0x10000000;
+static_assert(kNameRequestSize == sizeof(ConduitNameRequest));
+static_assert(kConfigRecordSize == sizeof(ConduitConfigRecord));
 
 void storeU32(void* out, uint32_t v) {
   std::memcpy(out, &v, sizeof v);
 }
+
+// The Sync Manager serves a conduit between its registration and its unregistration.
+class Registration {
+ public:
+  Registration() : code_(SyncRegisterConduit(&handle_)) {}
+  ~Registration() {
+    if (code_ == 0) SyncUnRegisterConduit(handle_);
+  }
+  Registration(const Registration&) = delete;
+  Registration& operator=(const Registration&) = delete;
+  int32_t code() const { return code_; }
+
+ private:
+  uint32_t handle_ = 0;
+  int32_t code_;
+};
 
 }  // namespace
 
@@ -43,7 +64,15 @@ int32_t OpenConduit(void*, void* syncProperties) {
       std::memcpy(&type, syncProperties, sizeof type);
       syncType = type;
     }
+    Registration registration;
+    if (registration.code() != 0) {
+      LogAddFormattedEntry(pictures::kActivityError, 0,
+                           "Lumora: the HotSync Manager did not let the conduit in (code %ld).",
+                           static_cast<long>(registration.code()));
+      return 0;
+    }
     runSync(syncType);
+    if (kWriteBackInSession) pictures::NameFlagList::writeBackAndReset();
     return 0;
   });
 }
@@ -113,20 +142,20 @@ int32_t CfgConduit(int32_t configType, void* record, uint32_t* recordSize) {
 
 int32_t DllUnregisterServer(void) {
   return guardExport("DllUnregisterServer", 0,
-                     [] { return CmRemoveConduit(kCreator) <= 1 ? 1 : 0; });
+                     [] { return CmRemoveConduitByCreatorID(kCreator) <= 1 ? 1 : 0; });
 }
 
 int32_t DllRegisterServer(void) {
   return guardExport("DllRegisterServer", 0, [] {
-    int32_t r = CmRegisterConduit(kCreator, kConduitType);
+    int32_t r = CmInstallCreator(kCreator, kConduitType);
     if (r == CM_ERR_ALREADY_REGISTERED) {
       DllUnregisterServer();
-      r = CmRegisterConduit(kCreator, kConduitType);
+      r = CmInstallCreator(kCreator, kConduitType);
     }
     if (r != 0) return 0;
-    if (CmSetLibraryName(kCreator, kLibraryName) != 0) return 0;
-    if (CmSetDirectory(kCreator, kDirectoryName) != 0) return 0;
-    if (CmSetTitle(kCreator, kTitle) != 0) return 0;
+    if (CmSetCreatorName(kCreator, kLibraryName) != 0) return 0;
+    if (CmSetCreatorDirectory(kCreator, kDirectoryName) != 0) return 0;
+    if (CmSetCreatorTitle(kCreator, kTitle) != 0) return 0;
     return 1;
   });
 }

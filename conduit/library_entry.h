@@ -11,6 +11,17 @@ namespace lumora::conduit {
 void processAttach(const void* module);
 void processDetach();
 
+// The name-flag list is written back when the library unloads. A HotSync Manager unloads
+// it after OpenConduit has returned, outside the session and under the loader lock, where
+// no Sync Manager call can succeed; so on Windows it is written back at the end of
+// OpenConduit instead, with the same content (one HotSync per load).
+inline constexpr bool kWriteBackInSession =
+#if defined(_WIN32)
+    true;
+#else
+    false;
+#endif
+
 // The library's own module (set at the first attach) and the attach balance.
 const void* moduleHandle();
 int32_t attachCount();

@@ -15,6 +15,6 @@ bool writeDatabase(std::string_view fontPath, std::string_view outputPath, ui::W
 // Converts fontPath into "<title>.pdb" in the current directory, queues that file for
 // userName and deletes it again. True when the install aide took the file.
 bool convertAndQueueFont(std::string_view fontPath, std::string_view userName, ui::Window owner,
-                         QueueFileFn queue = &::InstallQueueFile);
+                         QueueFileFn queue = &::PltInstallFile);
 
 }  // namespace lumora::fonts::conduit

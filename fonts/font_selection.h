@@ -30,6 +30,6 @@ void walkSelection(std::span<const char> selection,
 // Refreshes fontFolder from "Lumdex.ini", runs the dialog from there and converts every
 // picked file with the conduit converter.
 void pickAndQueueFonts(ui::Window owner, std::string_view userName,
-                       char (&fontFolder)[kPathCapacity], QueueFileFn queue = &::InstallQueueFile);
+                       char (&fontFolder)[kPathCapacity], QueueFileFn queue = &::PltInstallFile);
 
 }  // namespace lumora::fonts

@@ -9,8 +9,8 @@
 
 namespace lumora::fonts {
 
-// InstallQueueFile's shape: queues a copy of the file for the HotSync user; 0 when queued.
-using QueueFileFn = int32_t (*)(char* userName, char* filePath);
+// PltInstallFile's shape: queues a copy of the file for the HotSync user; 0 when queued.
+using QueueFileFn = int32_t(HOTSYNC_WINAPI*)(char* userName, char* filePath);
 
 // Calls queue with modifiable copies of both texts, as the install aide takes them.
 int32_t queueCopy(QueueFileFn queue, std::string_view userName, std::string_view filePath);

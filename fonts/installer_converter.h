@@ -26,6 +26,6 @@ std::string outputPathFor(std::string_view fontPath);
 // Converts fontPath into the temporary folder, queues the file for userName and deletes it,
 // whatever the outcome.
 Status convertAndQueueFont(std::string_view fontPath, std::string_view userName,
-                           QueueFileFn queue = &::InstallQueueFile);
+                           QueueFileFn queue = &::PltInstallFile);
 
 }  // namespace lumora::fonts::installer

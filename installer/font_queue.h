@@ -28,10 +28,10 @@ extern const std::array<std::string_view, 12> kSomeFaces;
 // ends the walk; a set bit beyond the four styles ends it quietly. Values that are not
 // plain strings are passed over. The result is that of the failure, if any.
 fonts::installer::Status queueTtf(std::string_view userName, std::string_view face, uint32_t styles,
-                                  fonts::QueueFileFn queue = &::InstallQueueFile);
+                                  fonts::QueueFileFn queue = &::PltInstallFile);
 
 // Queues the twelve faces of kSomeFaces in order, up to the first failure.
 fonts::installer::Status queueSomeTtfs(std::string_view userName,
-                                       fonts::QueueFileFn queue = &::InstallQueueFile);
+                                       fonts::QueueFileFn queue = &::PltInstallFile);
 
 }  // namespace lumora::installer

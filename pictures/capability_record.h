@@ -19,7 +19,5 @@ void narrowCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& acce
 // Fills caps from the handheld, narrowed by accepted; false (logged) when the format
 // database cannot be opened or read. caps is cleared first in every case.
 bool readDeviceCapabilities(DeviceCapabilities& caps, const DeviceCapabilities& accepted);
-// The same narrowed by the loaded conduit's settings.
-bool readDeviceCapabilities(DeviceCapabilities& caps);
 
 }  // namespace lumora::pictures

@@ -21,21 +21,21 @@ OpenDatabase& OpenDatabase::operator=(OpenDatabase&& other) noexcept {
 void OpenDatabase::close() {
   if (!open_) return;
   open_ = false;
-  SyncCloseDb(handle_);
+  SyncCloseDB(handle_);
 }
 
 OpenResult openForReading(std::string_view name, int32_t card) {
   std::string text(name);
   uint8_t handle = 0;
   OpenResult result;
-  result.code = SyncOpenDb(text.c_str(), card, &handle, kOpenReadMode);
+  result.code = SyncOpenDB(text.c_str(), card, &handle, kOpenReadMode);
   if (result.code == 0) result.db = OpenDatabase(handle);
   return result;
 }
 
 void deleteDatabase(std::string_view name, int32_t card) {
   std::string text(name);
-  SyncDeleteDb(text.c_str(), card);
+  SyncDeleteDB(text.c_str(), card);
 }
 
 std::string nameOf(const char (&field)[32]) {

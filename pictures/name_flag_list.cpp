@@ -126,7 +126,7 @@ bool fill(uint8_t handle, ByteView blob) {
 bool createWhole(ByteView blob) {
   SyncCreateParams params = infoParams();
   try {
-    if (SyncCreateDb(&params) != 0) return false;
+    if (SyncCreateDB(&params) != 0) return false;
   } catch (...) {
     return false;
   }
@@ -137,7 +137,7 @@ bool createWhole(ByteView blob) {
 // written whole, the old contents are put back.
 void replaceInfoDatabase(ByteView old, ByteView updated) {
   SyncCreateParams params = infoParams();
-  int32_t rc = SyncCreateDb(&params);
+  int32_t rc = SyncCreateDB(&params);
   if (rc == 0) {
     // It vanished since loading: the database just made takes the contents.
     if (!fill(params.handle, updated)) createWhole(old);

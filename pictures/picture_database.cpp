@@ -31,20 +31,20 @@ SyncCreateParams createParams(std::string_view name, uint32_t type, uint32_t cre
 int32_t writeAppInfo(uint8_t handle, uint32_t dataSize) {
   AppInfoBlock block = encodeAppInfo(dataSize);
   SyncAppInfoRequest request{};
-  request.baseSize = kAppInfoSize;
-  request.totalSize = kAppInfoSize;
+  request.bufferSize = kAppInfoSize;
+  request.blockSize = kAppInfoSize;
   request.bytes = block.data();
-  return SyncWriteAppInfo(handle, &request);
+  return SyncWriteDBAppInfoBlock(handle, &request);
 }
 
 int32_t readAppInfo(uint8_t handle, AppInfo& out) {
   // A shorter block leaves zeros behind it rather than stale bytes.
   AppInfoBlock block{};
   SyncAppInfoRequest request{};
-  request.baseSize = kAppInfoSize;
-  request.totalSize = kAppInfoSize;
+  request.bufferSize = kAppInfoSize;
+  request.blockSize = kAppInfoSize;
   request.bytes = block.data();
-  int32_t rc = SyncReadAppInfo(handle, &request);
+  int32_t rc = SyncReadDBAppInfoBlock(handle, &request);
   if (rc == 0) out = decodeAppInfo(block);
   return rc;
 }
@@ -57,8 +57,9 @@ int32_t writeChunks(uint8_t handle, std::span<uint8_t> data) {
     info.attributes = 0;
     info.category = 0;
     info.recordSize = static_cast<uint32_t>(std::min(kChunkSize, data.size() - offset));
+    info.bufferCapacity = static_cast<uint16_t>(info.recordSize);
     info.bytes = data.data() + offset;
-    if (int32_t rc = SyncWriteRecord(&info); rc != 0) return rc;
+    if (int32_t rc = SyncWriteRec(&info); rc != 0) return rc;
   }
   return 0;
 }

@@ -22,12 +22,12 @@ constexpr uint16_t kOpenAttribute = 0x8000;
 bool readAppInfoBlock(uint8_t handle, std::optional<Bytes>& out) {
   Bytes block(kMaxBlock);
   SyncAppInfoRequest request{};
-  request.totalSize = static_cast<uint16_t>(block.size());
+  request.bufferSize = static_cast<uint16_t>(block.size());
   request.bytes = block.data();
-  int32_t rc = SyncReadAppInfo(handle, &request);
+  int32_t rc = SyncReadDBAppInfoBlock(handle, &request);
   if (rc == SYNC_ERR_NO_APP_INFO) return true;
-  if (rc != 0 || request.baseSize > block.size()) return false;
-  block.resize(request.baseSize);
+  if (rc != 0 || request.blockSize > block.size()) return false;
+  block.resize(request.blockSize);
   out = std::move(block);
   return true;
 }
@@ -56,10 +56,10 @@ bool writeAll(uint8_t handle, const SavedDatabase& saved) {
   if (saved.appInfo) {
     Bytes block = *saved.appInfo;
     SyncAppInfoRequest request{};
-    request.baseSize = static_cast<uint16_t>(block.size());
-    request.totalSize = static_cast<uint16_t>(block.size());
+    request.bufferSize = static_cast<uint16_t>(block.size());
+    request.blockSize = static_cast<uint16_t>(block.size());
     request.bytes = block.data();
-    if (SyncWriteAppInfo(handle, &request) != 0) return false;
+    if (SyncWriteDBAppInfoBlock(handle, &request) != 0) return false;
   }
   for (const SavedRecord& record : saved.records) {
     Bytes data = record.data;
@@ -69,8 +69,9 @@ bool writeAll(uint8_t handle, const SavedDatabase& saved) {
     info.attributes = record.attributes;
     info.category = record.category;
     info.recordSize = static_cast<uint32_t>(data.size());
+    info.bufferCapacity = static_cast<uint16_t>(data.size());
     info.bytes = data.data();
-    if (SyncWriteRecord(&info) != 0) return false;
+    if (SyncWriteRec(&info) != 0) return false;
   }
   return true;
 }
@@ -110,7 +111,7 @@ bool restoreDatabase(const SavedDatabase& saved) {
   try {
     SyncCreateParams params = createParams(saved.name, saved.type, saved.creator, saved.attributes);
     params.version = saved.version;
-    if (SyncCreateDb(&params) != 0) return false;
+    if (SyncCreateDB(&params) != 0) return false;
     created = true;
     OpenDatabase db(params.handle);
     bool written = writeAll(db.handle(), saved);

@@ -155,6 +155,11 @@ bool walk(Phase phase, SyncSearchTypeCreator& search, const TransferOptions& opt
 
 }  // namespace
 
+uint64_t freeSpaceMargin(const TransferOptions& options, uint64_t totalBytes) {
+  if (options.freeSpaceMarginMb) return uint64_t{*options.freeSpaceMarginMb} << 20;
+  return std::min<uint64_t>(uint64_t{512} << 20, totalBytes / 20);
+}
+
 bool copyPicturesToDesktop(const TransferOptions& options, uint32_t type, uint32_t creator,
                            bool overwrite) {
   const std::string& folder = options.syncFolder;

@@ -100,7 +100,7 @@ enum class Creation { created, exists, failed };
 
 // Creates the database; an existing one of that name is left as it is.
 Creation createDatabase(SyncCreateParams& params) {
-  int32_t rc = SyncCreateDb(&params);
+  int32_t rc = SyncCreateDB(&params);
   if (rc == 0) return Creation::created;
   return rc == SYNC_ERR_EXISTS ? Creation::exists : Creation::failed;
 }

@@ -8,10 +8,6 @@
 
 #include "bitmap/device_capabilities.h"
 
-namespace lumora::conduit {
-struct ConduitSettings;
-}
-
 namespace lumora::pictures {
 
 struct TransferOptions {
@@ -27,7 +23,5 @@ struct TransferOptions {
 
 // The bytes a disk of totalBytes keeps free.
 uint64_t freeSpaceMargin(const TransferOptions& options, uint64_t totalBytes);
-
-TransferOptions transferOptions(const conduit::ConduitSettings& settings);
 
 }  // namespace lumora::pictures

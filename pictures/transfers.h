@@ -14,8 +14,4 @@ bool copyPicturesToDesktop(const TransferOptions& options, uint32_t type, uint32
 // Desktop to handheld; false when the pass did not start.
 bool copyPicturesToHandheld(const TransferOptions& options, uint32_t creator, bool overwrite);
 
-// The same with the loaded conduit's settings (conduit::settings()).
-bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite);
-bool copyPicturesToHandheld(uint32_t creator, bool overwrite);
-
 }  // namespace lumora::pictures

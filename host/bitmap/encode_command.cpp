@@ -17,20 +17,9 @@ constexpr const char* kUsage =
     "build reads them, told apart by content; turned upright, transparency on white) under\n"
     "the given device limits.\n";
 
-constexpr const char* kExitStatus =
-    "\n"
-    "Exit status: 0 written, 1 picture refused (unreadable, or over the size limit),\n"
-    "2 usage or I/O error.\n";
-
 bool writeOut(const std::string& path, const Bytes& bytes) {
   auto out = files::fileSystem().createOutput(path, true);
   return out && out->write(bytes.data(), bytes.size()) && out->commit();
-}
-
-void usage(FILE* to) {
-  std::fputs(kUsage, to);
-  std::fputs(kDeviceOptionsHelp, to);
-  std::fputs(kExitStatus, to);
 }
 
 }  // namespace
@@ -38,18 +27,12 @@ void usage(FILE* to) {
 int runEncode(const std::vector<std::string>& args) {
   Arguments a = parseArguments(args, deviceValueOptions(), deviceSwitches());
   if (a.help) {
-    usage(stdout);
+    printDeviceUsage(stdout, kUsage);
     return kDone;
   }
   if (a.error.empty() && a.positional.size() != 2) a.error = "encode takes IN and OUT";
-  bool usageError = true;
-  std::optional<DeviceSettings> settings;
-  if (a.error.empty()) settings = deviceSettings(a, &a.error, &usageError);
-  if (!settings) {
-    complain(a.error);
-    if (usageError) usage(stderr);
-    return kUsageOrIo;
-  }
+  auto settings = deviceSettingsOrComplain(a, kUsage);
+  if (!settings) return kUsageOrIo;
 
   const std::string& in = a.positional[0];
   const std::string& out = a.positional[1];

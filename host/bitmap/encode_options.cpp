@@ -124,4 +124,25 @@ std::optional<Bytes> encodeForDevice(const std::string& in, const DeviceSettings
   return std::nullopt;
 }
 
+void printDeviceUsage(FILE* to, const char* usage) {
+  std::fputs(usage, to);
+  std::fputs(kDeviceOptionsHelp, to);
+  std::fputs(
+      "\n"
+      "Exit status: 0 written, 1 picture refused (unreadable, or over the size limit),\n"
+      "2 usage or I/O error.\n",
+      to);
+}
+
+std::optional<DeviceSettings> deviceSettingsOrComplain(Arguments& a, const char* usage) {
+  bool usageError = true;
+  std::optional<DeviceSettings> settings;
+  if (a.error.empty()) settings = deviceSettings(a, &a.error, &usageError);
+  if (!settings) {
+    complain(a.error);
+    if (usageError) printDeviceUsage(stderr, usage);
+  }
+  return settings;
+}
+
 }  // namespace lumora::bitmaptool

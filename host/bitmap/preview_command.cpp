@@ -21,18 +21,7 @@ constexpr const char* kUsage =
     "'lumora-bitmap encode', decoded back and written as a PNG file (replacing OUT.png).\n"
     "  --zoom N  every pixel as an N x N block (1 to 16), to see the pixels\n";
 
-constexpr const char* kExitStatus =
-    "\n"
-    "Exit status: 0 written, 1 picture refused (unreadable, or over the size limit),\n"
-    "2 usage or I/O error.\n";
-
 constexpr int64_t kMaxZoom = 16;
-
-void usage(FILE* to) {
-  std::fputs(kUsage, to);
-  std::fputs(kDeviceOptionsHelp, to);
-  std::fputs(kExitStatus, to);
-}
 
 }  // namespace
 
@@ -41,7 +30,7 @@ int runPreview(const std::vector<std::string>& args) {
   valued.insert("--zoom");
   Arguments a = parseArguments(args, valued, deviceSwitches());
   if (a.help) {
-    usage(stdout);
+    printDeviceUsage(stdout, kUsage);
     return kDone;
   }
   if (a.error.empty() && a.positional.size() != 2) a.error = "preview takes IN and OUT.png";
@@ -53,14 +42,8 @@ int runPreview(const std::vector<std::string>& args) {
                 it->second + "'";
     zoom = v.value_or(1);
   }
-  bool usageError = true;
-  std::optional<DeviceSettings> settings;
-  if (a.error.empty()) settings = deviceSettings(a, &a.error, &usageError);
-  if (!settings) {
-    complain(a.error);
-    if (usageError) usage(stderr);
-    return kUsageOrIo;
-  }
+  auto settings = deviceSettingsOrComplain(a, kUsage);
+  if (!settings) return kUsageOrIo;
   if (!picture::pngWriterBuilt()) {
     complain("PNG files cannot be written in this build");
     return kUsageOrIo;

@@ -43,30 +43,44 @@ const char* keyOf(std::string_view field) {
 
 extern "C" {
 
-HOTSYNC_API int32_t CmRegisterConduit(const char* creator, int32_t type) {
-  Call call("CmRegisterConduit");
+HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type) {
+  Call call("CmInstallCreator");
   if (call.fault) return *call.fault;
   if (!creator) return SYNC_ERR_BAD_ARG;
   return registry().add(creator, type);
 }
 
-HOTSYNC_API int32_t CmSetLibraryName(const char* creator, const char* libraryName) {
-  return setValue("CmSetLibraryName", creator, "Library", libraryName);
+HOTSYNC_API int32_t CmSetCreatorName(const char* creator, const char* libraryName) {
+  return setValue("CmSetCreatorName", creator, "Library", libraryName);
 }
 
-HOTSYNC_API int32_t CmSetDirectory(const char* creator, const char* directory) {
-  return setValue("CmSetDirectory", creator, "Directory", directory);
+HOTSYNC_API int32_t CmSetCreatorDirectory(const char* creator, const char* directory) {
+  return setValue("CmSetCreatorDirectory", creator, "Directory", directory);
 }
 
-HOTSYNC_API int32_t CmSetTitle(const char* creator, const char* title) {
-  return setValue("CmSetTitle", creator, "Title", title);
+HOTSYNC_API int32_t CmSetCreatorTitle(const char* creator, const char* title) {
+  return setValue("CmSetCreatorTitle", creator, "Title", title);
 }
 
-HOTSYNC_API int32_t CmRemoveConduit(const char* creator) {
-  Call call("CmRemoveConduit");
+HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
+  Call call("CmRemoveConduitByCreatorID");
   if (call.fault) return *call.fault;
   if (!creator) return SYNC_ERR_BAD_ARG;
   return registry().remove(creator);
+}
+
+HOTSYNC_API int32_t HOTSYNC_WINAPI CmGetHotSyncExecPath(char* path, int32_t* size) {
+  Call call("CmGetHotSyncExecPath");
+  if (call.fault) return *call.fault;
+  if (!path || !size || *size <= 0) return SYNC_ERR_BAD_ARG;
+  auto value = lumora::hotsync::hotSyncExecPath();
+  if (!value) return CM_ERR_REGISTRY_ACCESS;
+  if (value->size() + 1 > static_cast<size_t>(*size)) {
+    *size = static_cast<int32_t>(value->size() + 1);
+    return CM_ERR_BUFFER_TOO_SMALL;
+  }
+  std::memcpy(path, value->c_str(), value->size() + 1);
+  return 0;
 }
 
 HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, char* buffer,

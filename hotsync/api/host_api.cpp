@@ -33,6 +33,7 @@ int32_t disconnect(Session& s) {
   if (!s.handheld) return SYNC_ERR_NOT_CONNECTED;
   bool written = s.handheld->closeAll();
   s.handheld.reset();
+  s.registered = false;
   s.user.clear();
   s.log.setFile({});
   return written ? SYNC_OK : SYNC_ERR_STORAGE;
@@ -176,6 +177,9 @@ HOTSYNC_API void HsSetTraceObserver(HsLogObserver observer, void* context) {
   Call call;
   call.s.trace = observer;
   call.s.traceContext = context;
+#if defined(_WIN32)
+  lumora::hotsync::watchDebuggerOutput(observer != nullptr);
+#endif
 }
 
 HOTSYNC_API void HsSetCallObserver(HsCallObserver observer, void* context) {
@@ -193,6 +197,12 @@ HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_
 HOTSYNC_API void HsResetFaults(void) {
   Call call;
   call.s.faults.reset();
+}
+
+HOTSYNC_API void HsSetCallRecorder(HsCallRecorder recorder, void* context) {
+  Call call;
+  call.s.recorder = recorder;
+  call.s.recorderContext = context;
 }
 
 HOTSYNC_API int32_t HsCallCount(const char* op) {

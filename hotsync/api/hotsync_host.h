@@ -73,7 +73,7 @@ HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, ch
                                       uint32_t capacity);
 
 /* Fault injection: the nth call (counting from 1 after this call) of the named operation
- * (the function name, e.g. "SyncWriteRecord") returns code, or, when throwInteger is
+ * (the function name, e.g. "SyncWriteRec") returns code, or, when throwInteger is
  * non-zero, throws the int32_t code as a C++ exception. Several faults may be armed.
  * The environment variable LUMORA_HOTSYNC_FAULTS="Op:nth:code[:throw],..." arms faults
  * at HsConnect (each connect replaces the faults it armed before). An nth of 0 or less
@@ -83,6 +83,10 @@ HOTSYNC_API int32_t CmGetConduitValue(const char* creator, const char* field, ch
 HOTSYNC_API void HsInjectFault(const char* op, int32_t nth, int32_t code, int32_t throwInteger);
 HOTSYNC_API void HsResetFaults(void);
 HOTSYNC_API int32_t HsCallCount(const char* op);
+/* Every counted call, failed ones too, is passed to this recorder by its operation name,
+ * in order. */
+typedef void (*HsCallRecorder)(const char* op, void* context);
+HOTSYNC_API void HsSetCallRecorder(HsCallRecorder recorder, void* context);
 
 #ifdef __cplusplus
 }

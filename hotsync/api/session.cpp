@@ -14,6 +14,7 @@ Session& session() {
 Call::Call() : s(session()), lock_(s.mutex) {}
 
 Call::Call(const char* op) : Call() {
+  if (s.recorder) s.recorder(op, s.recorderContext);
   if (auto due = s.faults.onCall(op)) {
     if (due->throwInteger) throw static_cast<int32_t>(due->code);
     fault = due->code;

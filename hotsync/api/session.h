@@ -18,15 +18,23 @@ struct Session {
   std::recursive_mutex mutex;
   std::unique_ptr<Handheld> handheld;
   std::string user;
+  bool registered = false;  // a conduit holds the session (SyncRegisterConduit)
   HotSyncLog log;
   HsLogObserver trace = nullptr;
   void* traceContext = nullptr;
   HsCallObserver calls = nullptr;
   void* callsContext = nullptr;
+  HsCallRecorder recorder = nullptr;
+  void* recorderContext = nullptr;
   FaultInjector faults;
 };
 
 Session& session();
+
+#if defined(_WIN32)
+// Passes the developer trace (OutputDebugStringA) to the trace observer while on.
+void watchDebuggerOutput(bool on);
+#endif
 
 // One call of an operation: takes the lock, counts the call and applies a fault that is
 // due (a thrown one leaves the constructor as an int32_t exception).

@@ -8,36 +8,60 @@
 
 using lumora::hotsync::Call;
 
+namespace {
+constexpr uint32_t kConduitHandle = 0x4C6D4478;
+}  // namespace
+
 extern "C" {
 
-HOTSYNC_API int32_t SyncOpenDb(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
-  Call call("SyncOpenDb");
+// One conduit at a time holds the session, as in the HotSync Manager.
+HOTSYNC_API int32_t SyncRegisterConduit(uint32_t* outHandle) {
+  Call call("SyncRegisterConduit");
+  if (call.fault) return *call.fault;
+  if (auto code = call.notConnected()) return *code;
+  if (!outHandle) return SYNC_ERR_BAD_ARG;
+  if (call.s.registered) return SYNC_ERR_ALREADY_OPEN;
+  call.s.registered = true;
+  *outHandle = kConduitHandle;
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t SyncUnRegisterConduit(uint32_t handle) {
+  Call call("SyncUnRegisterConduit");
+  if (call.fault) return *call.fault;
+  if (!call.s.registered || handle != kConduitHandle) return SYNC_ERR_BAD_ARG;
+  call.s.registered = false;
+  return SYNC_OK;
+}
+
+HOTSYNC_API int32_t SyncOpenDB(const char* name, int32_t card, uint8_t* outHandle, uint8_t mode) {
+  Call call("SyncOpenDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name || !outHandle) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().open(name, card, mode, *outHandle), "SyncOpenDb", name);
+  return call.report(call.handheld().open(name, card, mode, *outHandle), "SyncOpenDB", name);
 }
 
-HOTSYNC_API int32_t SyncCreateDb(SyncCreateParams* params) {
-  Call call("SyncCreateDb");
+HOTSYNC_API int32_t SyncCreateDB(SyncCreateParams* params) {
+  Call call("SyncCreateDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!params) return SYNC_ERR_BAD_ARG;
   char name[sizeof params->name + 1] = {};
   std::memcpy(name, params->name, sizeof params->name);
-  return call.report(call.handheld().create(*params, params->handle), "SyncCreateDb", name,
+  return call.report(call.handheld().create(*params, params->handle), "SyncCreateDB", name,
                      params->type);
 }
 
-HOTSYNC_API int32_t SyncCloseDb(uint8_t handle) {
-  Call call("SyncCloseDb");
+HOTSYNC_API int32_t SyncCloseDB(uint8_t handle) {
+  Call call("SyncCloseDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
-  return call.report(call.handheld().close(handle), "SyncCloseDb");
+  return call.report(call.handheld().close(handle), "SyncCloseDB");
 }
 
-HOTSYNC_API int32_t SyncDeleteDb(const char* name, int32_t card) {
-  Call call("SyncDeleteDb");
+HOTSYNC_API int32_t SyncDeleteDB(const char* name, int32_t card) {
+  Call call("SyncDeleteDB");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!name) return SYNC_ERR_BAD_ARG;
@@ -54,33 +78,34 @@ HOTSYNC_API int32_t SyncReadRecordByIndex(SyncRawRecordInfo* info) {
                      std::min<uint32_t>(info->recordSize, info->bufferCapacity));
 }
 
-HOTSYNC_API int32_t SyncWriteRecord(SyncRawRecordInfo* info) {
-  Call call("SyncWriteRecord");
+HOTSYNC_API int32_t SyncWriteRec(SyncRawRecordInfo* info) {
+  Call call("SyncWriteRec");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!info) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().writeRecord(*info), "SyncWriteRecord", nullptr, 0,
+  return call.report(call.handheld().writeRecord(*info), "SyncWriteRec", nullptr, 0,
                      info->recordSize);
 }
 
-HOTSYNC_API int32_t SyncReadAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
-  Call call("SyncReadAppInfo");
+HOTSYNC_API int32_t SyncReadDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncReadDBAppInfoBlock");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().readAppInfo(handle, *request), "SyncReadAppInfo", nullptr, 0,
-                     request->baseSize);
+  return call.report(call.handheld().readAppInfo(handle, *request), "SyncReadDBAppInfoBlock",
+                     nullptr, 0, std::min<uint32_t>(request->blockSize, request->bufferSize));
 }
 
-HOTSYNC_API int32_t SyncWriteAppInfo(uint8_t handle, SyncAppInfoRequest* request) {
-  Call call("SyncWriteAppInfo");
+HOTSYNC_API int32_t SyncWriteDBAppInfoBlock(uint8_t handle, SyncAppInfoRequest* request) {
+  Call call("SyncWriteDBAppInfoBlock");
   if (call.fault) return *call.fault;
   if (auto code = call.notConnected()) return *code;
   if (!request) return SYNC_ERR_BAD_ARG;
-  return call.report(call.handheld().writeAppInfo(handle, *request), "SyncWriteAppInfo", nullptr, 0,
-                     request->totalSize);
+  return call.report(call.handheld().writeAppInfo(handle, *request), "SyncWriteDBAppInfoBlock",
+                     nullptr, 0, request->bufferSize);
 }
 
+#if !defined(_WIN32)
 // Trace text needs no handheld: it is delivered connected or not.
 HOTSYNC_API int32_t SyncTrace(const char* text) {
   Call call("SyncTrace");
@@ -89,6 +114,7 @@ HOTSYNC_API int32_t SyncTrace(const char* text) {
   if (call.s.trace) call.s.trace(text, 0, call.s.traceContext);
   return SYNC_OK;
 }
+#endif
 
 HOTSYNC_API int32_t SyncFindDbByTypeCreator(SyncSearchTypeCreator* search, SyncDbInfo* info) {
   Call call("SyncFindDbByTypeCreator");

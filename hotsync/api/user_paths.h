@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace lumora::hotsync {
 
@@ -14,6 +15,12 @@ namespace lumora::hotsync {
 std::optional<std::string> userFolder(std::string_view userName);
 std::optional<std::string> userLogFile(std::string_view userName);
 std::optional<std::string> userInstallFolder(std::string_view userName);
+
+// The users that have a folder, by name, sorted.
+std::vector<std::string> hotSyncUsers();
+
+// The HotSync Manager's program as the current user's Core key names it (Windows only).
+std::optional<std::string> hotSyncExecPath();
 
 // The conduit registry file.
 std::string conduitRegistryFile();

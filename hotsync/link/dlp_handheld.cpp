@@ -169,22 +169,22 @@ int32_t DlpHandheld::writeRecord(SyncRawRecordInfo& info) {
 }
 
 int32_t DlpHandheld::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) {
-  if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
+  if (!request.bytes && request.bufferSize > 0) return SYNC_ERR_BAD_ARG;
   AppBlock block;
   int32_t r =
-      call(ReadAppBlockRequest{handle, 0, request.totalSize}, SyncOperation::ReadAppBlock, &block);
+      call(ReadAppBlockRequest{handle, 0, request.bufferSize}, SyncOperation::ReadAppBlock, &block);
   if (r != SYNC_OK) return r;
-  size_t stored = std::min<size_t>(block.data.size(), request.totalSize);
+  size_t stored = std::min<size_t>(block.data.size(), request.bufferSize);
   if (stored > 0) std::memcpy(request.bytes, block.data.data(), stored);
-  request.baseSize = static_cast<uint16_t>(stored);
+  request.blockSize = static_cast<uint16_t>(std::min<size_t>(block.data.size(), 0xFFFF));
   return SYNC_OK;
 }
 
 int32_t DlpHandheld::writeAppInfo(uint8_t handle, const SyncAppInfoRequest& request) {
-  if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
+  if (!request.bytes && request.bufferSize > 0) return SYNC_ERR_BAD_ARG;
   WriteAppBlockRequest write;
   write.handle = handle;
-  if (request.totalSize > 0) write.data.assign(request.bytes, request.bytes + request.totalSize);
+  if (request.bufferSize > 0) write.data.assign(request.bytes, request.bytes + request.bufferSize);
   return call<WriteAppBlockAnswer>(write, SyncOperation::Other, nullptr);
 }
 
@@ -294,7 +294,8 @@ int32_t DlpHandheld::install(hotsync::Database db, std::string& reason) {
   if (db.appInfo) {
     if (db.appInfo->size() > 0xFFFF) return abandon("the app-info block", SYNC_ERR_TOO_LARGE);
     SyncAppInfoRequest block{};
-    block.totalSize = static_cast<uint16_t>(db.appInfo->size());
+    block.bufferSize = static_cast<uint16_t>(db.appInfo->size());
+    block.blockSize = block.bufferSize;
     block.bytes = db.appInfo->data();
     if (int32_t r = writeAppInfo(handle, block); r != SYNC_OK)
       return abandon("the app-info block", r);
@@ -332,10 +333,11 @@ int32_t DlpHandheld::readWhole(const std::string& name, hotsync::Database& db) {
   if (int32_t r = open(name.c_str(), 0, SYNC_MODE_READ, handle); r != SYNC_OK) return r;
   Bytes buffer(0xFFFF);
   SyncAppInfoRequest block{};
-  block.totalSize = 0xFFFF;
+  block.bufferSize = 0xFFFF;
   block.bytes = buffer.data();
   int32_t r = readAppInfo(handle, block);
-  if (r == SYNC_OK) db.appInfo = Bytes(buffer.begin(), buffer.begin() + block.baseSize);
+  if (r == SYNC_OK)
+    db.appInfo = Bytes(buffer.begin(), buffer.begin() + std::min<size_t>(block.blockSize, 0xFFFF));
   if (r == SYNC_OK || r == SYNC_ERR_NO_APP_INFO) {
     for (uint16_t index = 0;; ++index) {
       SyncRawRecordInfo record{};

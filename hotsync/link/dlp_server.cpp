@@ -254,15 +254,15 @@ Response DlpServer::deleteDb(const DeleteDbRequest& q) {
 Response DlpServer::readAppBlock(const ReadAppBlockRequest& q) {
   Bytes block(kBlockLimit);
   SyncAppInfoRequest request{};
-  request.totalSize = kBlockLimit;
+  request.bufferSize = kBlockLimit;
   request.bytes = block.data();
   int32_t r = handheld_.readAppInfo(q.handle, request);
   if (r != SYNC_OK) return result(kReadAppBlock, r);
-  block.resize(request.baseSize);
+  block.resize(std::min<size_t>(request.blockSize, block.size()));
   if (q.offset > block.size()) return failure(kReadAppBlock, kErrParameter);
   size_t count = std::min<size_t>(q.count, block.size() - q.offset);
   AppBlock answer;
-  answer.blockSize = request.baseSize;
+  answer.blockSize = request.blockSize;
   answer.data.assign(block.begin() + q.offset, block.begin() + q.offset + count);
   return answerWith(answer);
 }
@@ -270,7 +270,8 @@ Response DlpServer::readAppBlock(const ReadAppBlockRequest& q) {
 Response DlpServer::writeAppBlock(WriteAppBlockRequest& q) {
   if (q.data.size() > kLargestRecord) return failure(kWriteAppBlock, kErrLimitExceeded);
   SyncAppInfoRequest request{};
-  request.totalSize = static_cast<uint16_t>(q.data.size());
+  request.bufferSize = static_cast<uint16_t>(q.data.size());
+  request.blockSize = request.bufferSize;
   request.bytes = q.data.data();
   return result(kWriteAppBlock, handheld_.writeAppInfo(q.handle, request));
 }
@@ -322,6 +323,7 @@ Response DlpServer::writeRecord(WriteRecordRequest& q) {
   info.attributes = q.attributes;
   info.category = q.category;
   info.recordSize = static_cast<uint32_t>(q.data.size());
+  info.bufferCapacity = static_cast<uint16_t>(q.data.size());
   info.bytes = q.data.data();
   int32_t r = handheld_.writeRecord(info);
   if (r != SYNC_OK) return result(kWriteRecord, r);

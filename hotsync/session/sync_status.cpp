@@ -88,15 +88,15 @@ void SyncStatus::call(const std::string& op, const char* dbName, uint32_t dbType
   changed_ = true;
   if (op == "SyncFindDbByTypeCreator" && dbName && isPictureType(dbType)) {
     pictures_.insert(dbName);
-  } else if (op == "SyncOpenDb" && dbName) {
+  } else if (op == "SyncOpenDB" && dbName) {
     ++read_;
     if (pictures_.count(dbName)) ++toDesktop_;
     moving_ = printable(dbName);
-  } else if (op == "SyncCreateDb" && dbName) {
+  } else if (op == "SyncCreateDB" && dbName) {
     ++written_;
     if (isPictureType(dbType)) ++toHandheld_;
     moving_ = printable(dbName);
-  } else if (op == "SyncCloseDb") {
+  } else if (op == "SyncCloseDB") {
     moving_.clear();
   }
   if (!countLink_ && bytes > 0) addBytes(bytes, nowMs);

@@ -304,12 +304,12 @@ int32_t HandheldStore::writeRecord(SyncRawRecordInfo& info) {
 int32_t HandheldStore::readAppInfo(uint8_t handle, SyncAppInfoRequest& request) {
   const Handle* h = findHandle(handle);
   if (!h) return SYNC_ERR_BAD_ARG;
-  if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
+  if (!request.bytes && request.bufferSize > 0) return SYNC_ERR_BAD_ARG;
   const Database& db = h->db;
   if (!db.appInfo) return SYNC_ERR_NO_APP_INFO;
-  size_t stored = std::min<size_t>(db.appInfo->size(), request.totalSize);
+  size_t stored = std::min<size_t>(db.appInfo->size(), request.bufferSize);
   if (stored > 0) std::memcpy(request.bytes, db.appInfo->data(), stored);
-  request.baseSize = static_cast<uint16_t>(stored);
+  request.blockSize = static_cast<uint16_t>(std::min<size_t>(db.appInfo->size(), 0xFFFF));
   return SYNC_OK;
 }
 
@@ -317,14 +317,14 @@ int32_t HandheldStore::writeAppInfo(uint8_t handle, const SyncAppInfoRequest& re
   Handle* h = findHandle(handle);
   if (!h) return SYNC_ERR_BAD_ARG;
   if (!h->writable) return SYNC_ERR_READ_ONLY;
-  if (request.totalSize > kMaxRecordSize) return SYNC_ERR_TOO_LARGE;
-  if (!request.bytes && request.totalSize > 0) return SYNC_ERR_BAD_ARG;
+  if (request.bufferSize > kMaxRecordSize) return SYNC_ERR_TOO_LARGE;
+  if (!request.bytes && request.bufferSize > 0) return SYNC_ERR_BAD_ARG;
   Database& db = h->db;
   // An empty block is no block: the file then has no app-info offset at all.
-  if (request.totalSize == 0)
+  if (request.bufferSize == 0)
     db.appInfo.reset();
   else
-    db.appInfo = Bytes(request.bytes, request.bytes + request.totalSize);
+    db.appInfo = Bytes(request.bytes, request.bytes + request.bufferSize);
   h->dirty = true;
   return SYNC_OK;
 }

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "common/bytes.h"
 #include "conduit/dispatch.h"
 #include "conduit/exports.h"
+#include "conduit/settings.h"
 #include "conduit/transfer_table.h"
 #include "tests/conduit/hotsync_fixture.h"
 
@@ -147,7 +151,7 @@ TEST_F(Dispatch, ThrownIntegerEndsTheHotSyncWithOneLine) {
 }
 
 TEST_F(Dispatch, IntegerThrownByTheFontDeletionIsCaught) {
-  HsInjectFault("SyncDeleteDb", 1, -7, 1);
+  HsInjectFault("SyncDeleteDB", 1, -7, 1);
   EXPECT_EQ(sync(6), 0);
   EXPECT_EQ(log, (std::vector<test::LogLine>{{"LmDx configured to do nothing.", -1},
                                              {"Quillet: error -7.", 22}}));
@@ -158,6 +162,56 @@ TEST_F(Dispatch, NullSyncPropertiesRunNoTransferButDeleteFontDatabase) {
   EXPECT_TRUE(calls.empty());
   EXPECT_TRUE(log.empty());
   EXPECT_FALSE(databaseExists("TTFonts_DB"));
+}
+
+// The Sync Manager calls of whole HotSyncs with the real transfers, as the stand-in saw
+// them: the registration comes first and the unregistration last; a refused registration
+// gives one line and no other call.
+TEST_F(Dispatch, SyncManagerCallsLieBetweenRegistrationAndUnregistration) {
+  transfers() = saved;
+  // An empty sync folder, so that the transfers search the handheld.
+  ConduitSettings savedSettings = settings();
+  test::TempDir drive;
+#if defined(_WIN32)
+  std::snprintf(settings().syncFolder, sizeof settings().syncFolder, "%s", drive.path().c_str());
+#else
+  test::ScopedEnv driveC{"LUMORA_DRIVE_C", drive.path()};
+  std::filesystem::create_directories(drive.path() + "/Lumdex");
+  std::snprintf(settings().syncFolder, sizeof settings().syncFolder, "C:\\Lumdex");
+#endif
+  std::vector<std::string> ops;
+  HsSetCallRecorder([](const char* op, void* c) { static_cast<decltype(ops)*>(c)->push_back(op); },
+                    &ops);
+  struct Row {
+    uint32_t type;
+    int32_t refusal;  // SyncRegisterConduit's code; 0 lets the conduit in
+    bool finds;       // whether the handheld is searched
+  };
+  for (Row r : {Row{0, 0, true}, Row{2, 0, true}, Row{3, 0, false}, Row{6, 0, false},
+                Row{0, 0x4015, false}}) {
+    ops.clear();
+    log.clear();
+    if (r.refusal) HsInjectFault("SyncRegisterConduit", 1, r.refusal, 0);
+    EXPECT_EQ(sync(r.type), 0) << r.type;
+    std::vector<std::string> sync;
+    for (const std::string& op : ops)
+      if (op.rfind("Sync", 0) == 0) sync.push_back(op);
+    ASSERT_FALSE(sync.empty()) << r.type;
+    EXPECT_EQ(sync.front(), "SyncRegisterConduit") << r.type;
+    if (r.refusal) {
+      EXPECT_EQ(sync.size(), 1u);
+      EXPECT_EQ(log,
+                (std::vector<test::LogLine>{
+                    {"Lumora: the HotSync Manager did not let the conduit in (code 16405).", 22}}));
+      continue;
+    }
+    EXPECT_EQ(sync.back(), "SyncUnRegisterConduit") << r.type;
+    EXPECT_EQ(std::count(sync.begin(), sync.end(), "SyncRegisterConduit"), 1) << r.type;
+    EXPECT_EQ(std::count(sync.begin(), sync.end(), "SyncFindDbByTypeCreator") > 0, r.finds)
+        << r.type;
+  }
+  HsSetCallRecorder(nullptr, nullptr);
+  settings() = savedSettings;
 }
 
 }  // namespace

@@ -120,9 +120,9 @@ TEST_F(ExportGuard, RegistrationFailsWhenTheConduitManagerThrows) {
     const char* op;
     int32_t (*call)();
   } cases[] = {
-      {"CmRegisterConduit", &DllRegisterServer},
-      {"CmSetTitle", &DllRegisterServer},
-      {"CmRemoveConduit", &DllUnregisterServer},
+      {"CmInstallCreator", &DllRegisterServer},
+      {"CmSetCreatorTitle", &DllRegisterServer},
+      {"CmRemoveConduitByCreatorID", &DllUnregisterServer},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.op);

@@ -50,8 +50,8 @@ class HandheldTest : public ::testing::Test {
     p.creator = creator;
     p.type = type;
     std::snprintf(p.name, sizeof p.name, "%s", name);
-    ASSERT_EQ(SyncCreateDb(&p), 0) << name;
-    ASSERT_EQ(SyncCloseDb(p.handle), 0);
+    ASSERT_EQ(SyncCreateDB(&p), 0) << name;
+    ASSERT_EQ(SyncCloseDB(p.handle), 0);
   }
   bool databaseExists(const char* name) {
     SyncSearchName s{SYNC_SEARCH_OPTIONS, 0, name};

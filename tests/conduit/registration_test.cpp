@@ -30,8 +30,8 @@ TEST_F(Registration, RegistersLibraryDirectoryAndTitle) {
 }
 
 TEST_F(Registration, AlreadyRegisteredIsReplaced) {
-  ASSERT_EQ(CmRegisterConduit("LmDx", 1), 0);
-  ASSERT_EQ(CmSetLibraryName("LmDx", "old.dll"), 0);
+  ASSERT_EQ(CmInstallCreator("LmDx", 1), 0);
+  ASSERT_EQ(CmSetCreatorName("LmDx", "old.dll"), 0);
   EXPECT_EQ(DllRegisterServer(), 1);
   EXPECT_EQ(value("library"), "lumsync.dll");
 }
@@ -49,10 +49,10 @@ TEST_F(Registration, StopsAtFirstFailingStepAndKeepsEarlierSteps) {
     const char* library;
     const char* directory;
   } cases[] = {
-      {"CmRegisterConduit", "<none>", "<none>"},
-      {"CmSetLibraryName", "", ""},
-      {"CmSetDirectory", "lumsync.dll", ""},
-      {"CmSetTitle", "lumsync.dll", "Lumdir"},
+      {"CmInstallCreator", "<none>", "<none>"},
+      {"CmSetCreatorName", "", ""},
+      {"CmSetCreatorDirectory", "lumsync.dll", ""},
+      {"CmSetCreatorTitle", "lumsync.dll", "Lumdir"},
   };
   for (const auto& c : cases) {
     DllUnregisterServer();
@@ -67,11 +67,11 @@ TEST_F(Registration, StopsAtFirstFailingStepAndKeepsEarlierSteps) {
 }
 
 TEST_F(Registration, UnregisterFailsOnlyForResultsAboveOne) {
-  HsInjectFault("CmRemoveConduit", 1, 2, 0);
+  HsInjectFault("CmRemoveConduitByCreatorID", 1, 2, 0);
   EXPECT_EQ(DllUnregisterServer(), 0);
-  HsInjectFault("CmRemoveConduit", 1, 1, 0);
+  HsInjectFault("CmRemoveConduitByCreatorID", 1, 1, 0);
   EXPECT_EQ(DllUnregisterServer(), 1);
-  HsInjectFault("CmRemoveConduit", 1, -1006, 0);
+  HsInjectFault("CmRemoveConduitByCreatorID", 1, -1006, 0);
   EXPECT_EQ(DllUnregisterServer(), 1);
 }
 

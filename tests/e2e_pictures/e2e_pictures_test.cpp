@@ -439,7 +439,7 @@ TEST_F(SyncE2E, SecondLibraryLoadSeesTheNamesOfTheFirst) {
     SyncDbInfo info{};
     EXPECT_EQ(SyncFindDbByName(&search, &info), 0);
     uint8_t h = 0;
-    EXPECT_EQ(SyncOpenDb("Sketvia_InfoDB", 0, &h, 0x90), 0);
+    EXPECT_EQ(SyncOpenDB("Sketvia_InfoDB", 0, &h, 0x90), 0);
     Bytes blob;
     for (uint16_t i = 0;; ++i) {
       Bytes r(4096);
@@ -451,7 +451,7 @@ TEST_F(SyncE2E, SecondLibraryLoadSeesTheNamesOfTheFirst) {
       if (SyncReadRecordByIndex(&rec) != 0) break;
       blob.insert(blob.end(), r.begin(), r.begin() + std::min<uint32_t>(rec.recordSize, 4096));
     }
-    SyncCloseDb(h);
+    SyncCloseDB(h);
     return blob;
   };
   Bytes original = blobNow();

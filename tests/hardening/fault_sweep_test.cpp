@@ -14,14 +14,14 @@ namespace lumora::hardening {
 namespace {
 
 bool readOp(const std::string& op) {
-  return op == "SyncFindDbByName" || op == "SyncOpenDb" || op == "SyncReadAppInfo" ||
+  return op == "SyncFindDbByName" || op == "SyncOpenDB" || op == "SyncReadDBAppInfoBlock" ||
          op == "SyncReadRecordByIndex";
 }
 
 // Failures the conduit has no log line for: the log itself, closing and deleting.
 bool unloggedOp(const std::string& op) {
   return op == "LogAddEntry" || op == "LogAddFormattedEntry" || op == "SyncTrace" ||
-         op == "SyncCloseDb" || op == "SyncDeleteDb";
+         op == "SyncCloseDB" || op == "SyncDeleteDB";
 }
 
 struct SweepCase {
@@ -111,7 +111,7 @@ TEST(ReplacedPicture, CreateFailingAfterTheDeleteKeepsTheOldOne) {
     for (const auto& [name, bytes] : snapshot(scene.sync()))
       if (name != "Meadow.bmp") std::filesystem::remove(scene.sync() + "/" + name);
     Snapshot before = snapshot(scene.handheld());
-    ConduitRun r = scene.run(3, Fault{"SyncCreateDb", 2, kCode, throws});
+    ConduitRun r = scene.run(3, Fault{"SyncCreateDB", 2, kCode, throws});
     EXPECT_EQ(r.result, 0);
     EXPECT_FALSE(r.escaped);
     Snapshot after = snapshot(scene.handheld());

@@ -46,14 +46,14 @@ void putPicture(const Scene& scene, const std::string& name) {
 }
 
 const std::vector<std::string>& syncManagerOps() {
-  static const std::vector<std::string> ops{"SyncOpenDb",
-                                            "SyncCreateDb",
-                                            "SyncCloseDb",
-                                            "SyncDeleteDb",
+  static const std::vector<std::string> ops{"SyncOpenDB",
+                                            "SyncCreateDB",
+                                            "SyncCloseDB",
+                                            "SyncDeleteDB",
                                             "SyncReadRecordByIndex",
-                                            "SyncWriteRecord",
-                                            "SyncReadAppInfo",
-                                            "SyncWriteAppInfo",
+                                            "SyncWriteRec",
+                                            "SyncReadDBAppInfoBlock",
+                                            "SyncWriteDBAppInfoBlock",
                                             "SyncTrace",
                                             "SyncFindDbByTypeCreator",
                                             "SyncFindDbByName",

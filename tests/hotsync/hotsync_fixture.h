@@ -49,7 +49,7 @@ class HotSyncTest : public testing::Test {
     p.flags = 0x0008;
     std::strncpy(p.name, name.c_str(), sizeof p.name - 1);
     p.type = type;
-    EXPECT_EQ(SyncCreateDb(&p), 0) << name;
+    EXPECT_EQ(SyncCreateDB(&p), 0) << name;
     return p.handle;
   }
   static int32_t append(uint8_t handle, const Bytes& bytes, uint32_t* id = nullptr) {
@@ -57,22 +57,22 @@ class HotSyncTest : public testing::Test {
     info.handle = handle;
     info.recordSize = static_cast<uint32_t>(bytes.size());
     info.bytes = const_cast<uint8_t*>(bytes.data());
-    int32_t r = SyncWriteRecord(&info);
+    int32_t r = SyncWriteRec(&info);
     if (id) *id = info.recordId;
     return r;
   }
   static int32_t writeAppInfo(uint8_t handle, const Bytes& bytes) {
     SyncAppInfoRequest req{};
-    req.baseSize = req.totalSize = static_cast<uint16_t>(bytes.size());
+    req.bufferSize = req.blockSize = static_cast<uint16_t>(bytes.size());
     req.bytes = const_cast<uint8_t*>(bytes.data());
-    return SyncWriteAppInfo(handle, &req);
+    return SyncWriteDBAppInfoBlock(handle, &req);
   }
   // A closed database with the given records.
   void makeDb(const std::string& name, const std::vector<Bytes>& records = {},
               uint32_t type = fourCC("bpmf"), uint32_t creator = fourCC("LmDx")) {
     uint8_t h = create(name, type, creator);
     for (const Bytes& r : records) EXPECT_EQ(append(h, r), 0);
-    EXPECT_EQ(SyncCloseDb(h), 0);
+    EXPECT_EQ(SyncCloseDB(h), 0);
   }
   std::string file(const std::string& name) const { return handheld + "/" + name; }
   // The database file as the format reader sees it.

@@ -40,12 +40,13 @@ int write() {
   std::strcpy(p.name, "Perl Check");
   p.type = lumora::fourCC("DATA");
   p.version = 2;
-  if (int32_t r = SyncCreateDb(&p)) return fail("SyncCreateDb", r);
+  if (int32_t r = SyncCreateDB(&p)) return fail("SyncCreateDB", r);
   std::vector<uint8_t> app{0x00, 0x0C, 0x00, 0x00, 0x14, 0x05};
   SyncAppInfoRequest req{};
-  req.baseSize = req.totalSize = static_cast<uint16_t>(app.size());
+  req.bufferSize = req.blockSize = static_cast<uint16_t>(app.size());
   req.bytes = app.data();
-  if (int32_t r = SyncWriteAppInfo(p.handle, &req)) return fail("SyncWriteAppInfo", r);
+  if (int32_t r = SyncWriteDBAppInfoBlock(p.handle, &req))
+    return fail("SyncWriteDBAppInfoBlock", r);
   std::vector<uint8_t> big(5125);
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<uint8_t>(i * 7);
   std::vector<std::vector<uint8_t>> records{{'f', 'i', 'r', 's', 't'}, {}, big};
@@ -55,9 +56,9 @@ int write() {
     info.category = 2;
     info.recordSize = static_cast<uint32_t>(bytes.size());
     info.bytes = bytes.data();
-    if (int32_t r = SyncWriteRecord(&info)) return fail("SyncWriteRecord", r);
+    if (int32_t r = SyncWriteRec(&info)) return fail("SyncWriteRec", r);
   }
-  if (int32_t r = SyncCloseDb(p.handle)) return fail("SyncCloseDb", r);
+  if (int32_t r = SyncCloseDB(p.handle)) return fail("SyncCloseDB", r);
   return 0;
 }
 
@@ -66,16 +67,17 @@ int dump(const char* name) {
   SyncDbInfo info{};
   if (int32_t r = SyncFindDbByName(&search, &info)) return fail("SyncFindDbByName", r);
   uint8_t h = 0;
-  if (int32_t r = SyncOpenDb(name, 0, &h, 0x90)) return fail("SyncOpenDb", r);
+  if (int32_t r = SyncOpenDB(name, 0, &h, 0x90)) return fail("SyncOpenDB", r);
   std::printf("name=%s\ntype=%s\ncreator=%s\nversion=%u\nattributes=%u\nrecords=%u\n", info.name,
               code(info.type).c_str(), code(info.creator).c_str(), info.version, info.attributes,
               info.recordCount);
   std::vector<uint8_t> buffer(65536);
   SyncAppInfoRequest req{};
-  req.totalSize = 65535;
+  req.bufferSize = 65535;
   req.bytes = buffer.data();
-  if (SyncReadAppInfo(h, &req) == 0)
-    std::printf("appinfo=%s\n", hex(buffer.data(), req.baseSize).c_str());
+  if (SyncReadDBAppInfoBlock(h, &req) == 0)
+    std::printf("appinfo=%s\n",
+                hex(buffer.data(), std::min<size_t>(req.blockSize, req.bufferSize)).c_str());
   for (uint16_t i = 0; i < info.recordCount; ++i) {
     SyncRawRecordInfo rec{};
     rec.handle = h;
@@ -86,7 +88,7 @@ int dump(const char* name) {
     std::printf("record=%u %u %s\n", rec.recordId, rec.category,
                 hex(buffer.data(), rec.recordSize).c_str());
   }
-  SyncCloseDb(h);
+  SyncCloseDB(h);
   return 0;
 }
 

@@ -78,11 +78,11 @@ class ConduitManager : public HotSyncTest {
 TEST_F(ConduitManager, RegistersOneSectionPerCreator) {
   std::filesystem::create_directories(tmp.file("windows"));
   writeText(registry(), "; kept\r\n[Othr]\r\nType=1\r\n");
-  EXPECT_EQ(CmRegisterConduit("LmDx", 1), 0);
-  EXPECT_EQ(CmRegisterConduit("LmDx", 1), CM_ERR_ALREADY_REGISTERED);
-  EXPECT_EQ(CmSetLibraryName("LmDx", "lumsync.dll"), 0);
-  EXPECT_EQ(CmSetDirectory("LmDx", "Lumdir"), 0);
-  EXPECT_EQ(CmSetTitle("LmDx", "Lumora 2004"), 0);
+  EXPECT_EQ(CmInstallCreator("LmDx", 1), 0);
+  EXPECT_EQ(CmInstallCreator("LmDx", 1), CM_ERR_ALREADY_REGISTERED);
+  EXPECT_EQ(CmSetCreatorName("LmDx", "lumsync.dll"), 0);
+  EXPECT_EQ(CmSetCreatorDirectory("LmDx", "Lumdir"), 0);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", "Lumora 2004"), 0);
   EXPECT_EQ(readText(registry()),
             "; kept\r\n[Othr]\r\nType=1\r\n[LmDx]\r\nType=1\r\nLibrary=lumsync.dll\r\n"
             "Directory=Lumdir\r\nTitle=Lumora 2004\r\n");
@@ -95,34 +95,34 @@ TEST_F(ConduitManager, RegistersOneSectionPerCreator) {
   EXPECT_EQ(CmGetConduitValue("LmDx", "library", small, sizeof small), SYNC_ERR_TOO_LARGE);
   EXPECT_STREQ(small, "lum");
 
-  EXPECT_EQ(CmRemoveConduit("LmDx"), 0);
+  EXPECT_EQ(CmRemoveConduitByCreatorID("LmDx"), 0);
   EXPECT_EQ(readText(registry()), "; kept\r\n[Othr]\r\nType=1\r\n");
   EXPECT_EQ(value("library"), "<" + std::to_string(CM_ERR_NOT_REGISTERED) + ">");
-  EXPECT_EQ(CmRemoveConduit("LmDx"), CM_ERR_NOT_REGISTERED);  // nothing to do: "done"
-  EXPECT_LE(CmRemoveConduit("LmDx"), 1);
-  EXPECT_EQ(CmSetTitle("LmDx", "x"), CM_ERR_NOT_REGISTERED);
+  EXPECT_EQ(CmRemoveConduitByCreatorID("LmDx"), CM_ERR_NOT_REGISTERED);  // nothing to do: "done"
+  EXPECT_LE(CmRemoveConduitByCreatorID("LmDx"), 1);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", "x"), CM_ERR_NOT_REGISTERED);
 }
 
 TEST_F(ConduitManager, RefusesWhatWouldBreakTheFile) {
   for (const char* creator :
        std::vector<const char*>{"LmD", "LmDxx", "a]bc", "a=bc", " abc", nullptr})
-    EXPECT_EQ(CmRegisterConduit(creator, 1), SYNC_ERR_BAD_ARG) << (creator ? creator : "null");
-  ASSERT_EQ(CmRegisterConduit("LmDx", 1), 0);
-  EXPECT_EQ(CmSetTitle("LmDx", "two\r\n[Evil]"), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(CmSetTitle("LmDx", nullptr), SYNC_ERR_BAD_ARG);
-  EXPECT_GT(CmRemoveConduit(nullptr), 1);
+    EXPECT_EQ(CmInstallCreator(creator, 1), SYNC_ERR_BAD_ARG) << (creator ? creator : "null");
+  ASSERT_EQ(CmInstallCreator("LmDx", 1), 0);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", "two\r\n[Evil]"), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_GT(CmRemoveConduitByCreatorID(nullptr), 1);
   EXPECT_EQ(value("title"), "");
 }
 
 TEST_F(ConduitManager, StorageFailuresAreNeverSuccess) {
   std::filesystem::create_directories(registry());  // conduits.ini that cannot be read
-  EXPECT_EQ(CmRegisterConduit("LmDx", 1), CM_ERR_STORAGE);
-  EXPECT_EQ(CmSetTitle("LmDx", "x"), CM_ERR_STORAGE);
-  EXPECT_GT(CmRemoveConduit("LmDx"), 1);  // "1 or less" would read as done
+  EXPECT_EQ(CmInstallCreator("LmDx", 1), CM_ERR_STORAGE);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", "x"), CM_ERR_STORAGE);
+  EXPECT_GT(CmRemoveConduitByCreatorID("LmDx"), 1);  // "1 or less" would read as done
 
   writeText(tmp.file("plain"), "");
   lumora::test::ScopedEnv blocked("LUMORA_WINDOWS_DIR", tmp.file("plain/windows"));
-  EXPECT_EQ(CmRegisterConduit("LmDx", 1), CM_ERR_STORAGE);
+  EXPECT_EQ(CmInstallCreator("LmDx", 1), CM_ERR_STORAGE);
 }
 
 class InstallAide : public HotSyncTest {
@@ -142,7 +142,7 @@ class InstallAide : public HotSyncTest {
   }
   static int32_t queueFile(const char* user, const std::string& path) {
     std::string u = user ? user : "", p = path;
-    return InstallQueueFile(user ? u.data() : nullptr, p.data());
+    return PltInstallFile(user ? u.data() : nullptr, p.data());
   }
 };
 
@@ -190,7 +190,7 @@ TEST_F(InstallAide, InstallsValidFilesAndKeepsTheRest) {
   writeFile(tmp.file("junk.pdb"), {1, 2, 3});
   ASSERT_EQ(queueFile("Alice", tmp.file("junk.pdb")), 0);
   uint8_t busy;
-  ASSERT_EQ(SyncOpenDb("Busy", 0, &busy, 0x90), 0);
+  ASSERT_EQ(SyncOpenDB("Busy", 0, &busy, 0x90), 0);
 
   std::vector<std::pair<std::string, std::string>> rejected;
   auto onReject = [](const char* file, const char* reason, void* context) {
@@ -212,7 +212,7 @@ TEST_F(InstallAide, InstallsValidFilesAndKeepsTheRest) {
   SyncSearchName s{SYNC_SEARCH_OPTIONS, 0, "TTFonts_DB"};
   SyncDbInfo info{};
   EXPECT_EQ(SyncFindDbByName(&s, &info), 0);
-  EXPECT_EQ(SyncCloseDb(busy), 0);
+  EXPECT_EQ(SyncCloseDB(busy), 0);
   EXPECT_EQ(HsInstallQueued("Alice", nullptr, nullptr), 1);
   EXPECT_EQ(HsInstallQueued("Nobody", nullptr, nullptr), 0);
   HsDisconnect();
@@ -224,19 +224,19 @@ class Faults : public HotSyncTest {};
 TEST_F(Faults, TheNthCallReturnsTheCode) {
   uint8_t h = create("Pic");
   HsResetFaults();
-  HsInjectFault("SyncWriteRecord", 2, SYNC_ERR_STORAGE, 0);
+  HsInjectFault("SyncWriteRec", 2, SYNC_ERR_STORAGE, 0);
   EXPECT_EQ(append(h, {1}), 0);
   EXPECT_EQ(append(h, {2}), SYNC_ERR_STORAGE);
   EXPECT_EQ(append(h, {3}), 0);
-  EXPECT_EQ(HsCallCount("SyncWriteRecord"), 3);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(HsCallCount("SyncWriteRec"), 3);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_EQ(HsCallCount(nullptr), 4);
   auto db = onDisk("Pic.pdb");
   ASSERT_EQ(db.records.size(), 2u);  // the failed call changed nothing
   EXPECT_EQ(db.records[1].data, Bytes{3});
 
-  HsInjectFault("CmRegisterConduit", 1, -7, 0);
-  EXPECT_EQ(CmRegisterConduit("LmDx", 1), -7);
+  HsInjectFault("CmInstallCreator", 1, -7, 0);
+  EXPECT_EQ(CmInstallCreator("LmDx", 1), -7);
   HsInjectFault("SyncFindDbByTypeCreator", 0, SYNC_ERR_STORAGE, 0);  // every call from now on
   SyncSearchTypeCreator st{SYNC_SEARCH_OPTIONS, SYNC_SEARCH_NEW, 0, 0};
   SyncDbInfo info{};
@@ -247,31 +247,31 @@ TEST_F(Faults, TheNthCallReturnsTheCode) {
 }
 
 TEST_F(Faults, AThrownFaultIsAnInt32) {
-  HsInjectFault("SyncOpenDb", 1, 5, 1);
+  HsInjectFault("SyncOpenDB", 1, 5, 1);
   uint8_t h;
   try {
-    SyncOpenDb("Pic", 0, &h, 0x90);
+    SyncOpenDB("Pic", 0, &h, 0x90);
     FAIL() << "no exception";
   } catch (int32_t code) {
     EXPECT_EQ(code, 5);
   }
   // The lock was released: the next call works.
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
 }
 
 TEST_F(Faults, TheEnvironmentArmsFaultsAtConnect) {
   makeDb("Pic");
   lumora::test::ScopedEnv faults("LUMORA_HOTSYNC_FAULTS",
-                                 "SyncOpenDb:2:0x10004403, SyncCloseDb:1:9:throw, nonsense");
+                                 "SyncOpenDB:2:0x10004403, SyncCloseDB:1:9:throw, nonsense");
   log.clear();
   reconnect();
   ASSERT_EQ(log.size(), 1u);
   EXPECT_NE(log[0].text.find("\"nonsense\""), std::string::npos);
   uint8_t h;
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), 0);
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), static_cast<int32_t>(0x10004403));
-  EXPECT_THROW(SyncCloseDb(h), int32_t);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), 0);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), static_cast<int32_t>(0x10004403));
+  EXPECT_THROW(SyncCloseDB(h), int32_t);
+  EXPECT_EQ(SyncCloseDB(h), 0);
 }
 
 TEST_F(Log, TraceReachesItsObserver) {

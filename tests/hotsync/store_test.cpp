@@ -30,36 +30,36 @@ TEST_F(Store, CreateReportsAnExistingName) {
   uint8_t h = create("Sunset");
   SyncCreateParams again{};
   std::strcpy(again.name, "Sunset");
-  EXPECT_EQ(SyncCreateDb(&again), SYNC_ERR_EXISTS);  // while open
-  EXPECT_EQ(SyncCloseDb(h), 0);
-  EXPECT_EQ(SyncCreateDb(&again), SYNC_ERR_EXISTS);
+  EXPECT_EQ(SyncCreateDB(&again), SYNC_ERR_EXISTS);  // while open
+  EXPECT_EQ(SyncCloseDB(h), 0);
+  EXPECT_EQ(SyncCreateDB(&again), SYNC_ERR_EXISTS);
   reconnect();
-  EXPECT_EQ(SyncCreateDb(&again), SYNC_ERR_EXISTS);
+  EXPECT_EQ(SyncCreateDB(&again), SYNC_ERR_EXISTS);
   std::strcpy(again.name, "sunset");  // names are compared exactly
-  EXPECT_EQ(SyncCreateDb(&again), 0);
+  EXPECT_EQ(SyncCreateDB(&again), 0);
 }
 
 TEST_F(Store, OpenModesAndHandles) {
   makeDb("Pic", {{1, 2, 3}});
   uint8_t h = 0, other = 0;
-  EXPECT_EQ(SyncOpenDb("Nope", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
-  EXPECT_EQ(SyncOpenDb("Pic", 1, &h, 0x90), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, SYNC_MODE_EXCLUSIVE), SYNC_ERR_BAD_ARG);
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), 0);
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &other, 0x90), SYNC_ERR_ALREADY_OPEN);
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &other, SYNC_MODE_READ), SYNC_ERR_ALREADY_OPEN);
+  EXPECT_EQ(SyncOpenDB("Nope", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncOpenDB("Pic", 1, &h, 0x90), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, SYNC_MODE_EXCLUSIVE), SYNC_ERR_BAD_ARG);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), 0);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &other, 0x90), SYNC_ERR_ALREADY_OPEN);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &other, SYNC_MODE_READ), SYNC_ERR_ALREADY_OPEN);
   EXPECT_EQ(append(h, {9}), SYNC_ERR_READ_ONLY);
   EXPECT_EQ(writeAppInfo(h, {9}), SYNC_ERR_READ_ONLY);
-  EXPECT_EQ(SyncDeleteDb("Pic", 0), SYNC_ERR_ALREADY_OPEN);
-  EXPECT_EQ(SyncCloseDb(h), 0);
-  EXPECT_EQ(SyncCloseDb(h), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncCloseDb(0), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncDeleteDB("Pic", 0), SYNC_ERR_ALREADY_OPEN);
+  EXPECT_EQ(SyncCloseDB(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncCloseDB(0), SYNC_ERR_BAD_ARG);
   SyncRawRecordInfo info{};
   info.handle = h;
   EXPECT_EQ(SyncReadRecordByIndex(&info), SYNC_ERR_BAD_ARG);  // a closed handle
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {9}), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_EQ(onDisk("Pic.pdb").records.size(), 2u);
 }
 
@@ -70,12 +70,12 @@ TEST_F(Store, AtMost32DatabasesOpen) {
   EXPECT_EQ(std::unique(handles.begin(), handles.end()), handles.end());
   SyncCreateParams p{};
   std::strcpy(p.name, "One more");
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_TOO_MANY_OPEN);
-  EXPECT_EQ(SyncCloseDb(handles[5]), 0);
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_TOO_MANY_OPEN);
+  EXPECT_EQ(SyncCloseDB(handles[5]), 0);
   uint8_t h = 0;
-  EXPECT_EQ(SyncOpenDb("Db5", 0, &h, 0x90), 0);
-  EXPECT_EQ(SyncOpenDb("Db5", 0, &h, 0x90), SYNC_ERR_ALREADY_OPEN);
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_TOO_MANY_OPEN);
+  EXPECT_EQ(SyncOpenDB("Db5", 0, &h, 0x90), 0);
+  EXPECT_EQ(SyncOpenDB("Db5", 0, &h, 0x90), SYNC_ERR_ALREADY_OPEN);
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_TOO_MANY_OPEN);
 }
 
 TEST_F(Store, SearchCursorGoesOnAfterTheLastReturnedDatabase) {
@@ -131,8 +131,8 @@ TEST_F(Store, AppInfoSizes) {
   SyncAppInfoRequest req{};
   uint8_t buf[10];
   req.bytes = buf;
-  req.totalSize = sizeof buf;
-  EXPECT_EQ(SyncReadAppInfo(h, &req), SYNC_ERR_NO_APP_INFO);
+  req.bufferSize = sizeof buf;
+  EXPECT_EQ(SyncReadDBAppInfoBlock(h, &req), SYNC_ERR_NO_APP_INFO);
   ASSERT_EQ(writeAppInfo(h, {0, 12, 0, 1, 0x11, 0x70}), 0);
 
   struct Case {
@@ -140,22 +140,22 @@ TEST_F(Store, AppInfoSizes) {
   };
   for (Case c : {Case{6, 6}, Case{4, 4}, Case{10, 6}, Case{0, 0}}) {
     std::memset(buf, 0xAA, sizeof buf);
-    req.totalSize = c.capacity;
-    req.baseSize = 99;
-    ASSERT_EQ(SyncReadAppInfo(h, &req), 0);
-    EXPECT_EQ(req.baseSize, c.stored);
-    EXPECT_EQ(req.totalSize, c.capacity);  // the caller's capacity stays
+    req.bufferSize = c.capacity;
+    req.blockSize = 99;
+    ASSERT_EQ(SyncReadDBAppInfoBlock(h, &req), 0);
+    EXPECT_EQ(req.blockSize, 6) << "the block's full size, whatever was stored";
+    EXPECT_EQ(req.bufferSize, c.capacity);  // the caller's capacity stays
     Bytes block{0, 12, 0, 1, 0x11, 0x70};
     EXPECT_EQ(Bytes(buf, buf + c.stored), Bytes(block.begin(), block.begin() + c.stored));
     EXPECT_EQ(buf[c.stored], 0xAA) << "nothing beyond what was stored";
   }
   req.bytes = nullptr;
-  req.totalSize = 6;
-  EXPECT_EQ(SyncReadAppInfo(h, &req), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncWriteAppInfo(h, &req), SYNC_ERR_BAD_ARG);
+  req.bufferSize = 6;
+  EXPECT_EQ(SyncReadDBAppInfoBlock(h, &req), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncWriteDBAppInfoBlock(h, &req), SYNC_ERR_BAD_ARG);
   Bytes big(65506, 1);
   EXPECT_EQ(writeAppInfo(h, big), SYNC_ERR_TOO_LARGE);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_EQ(onDisk("Pic.pdb").appInfo, (Bytes{0, 12, 0, 1, 0x11, 0x70}));
 }
 
@@ -168,9 +168,9 @@ TEST_F(Store, ReadRecordStoresAtMostTheCapacity) {
   w.category = 3;
   w.recordSize = 10;
   w.bytes = data.data();
-  ASSERT_EQ(SyncWriteRecord(&w), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), 0);
+  ASSERT_EQ(SyncWriteRec(&w), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), 0);
 
   uint8_t buf[16];
   std::memset(buf, 0xAA, sizeof buf);
@@ -196,7 +196,7 @@ TEST_F(Store, ReadRecordStoresAtMostTheCapacity) {
   r.bytes = buf;
   r.recordIndex = 1;
   EXPECT_EQ(SyncReadRecordByIndex(&r), SYNC_ERR_NO_RECORD);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
 }
 
 TEST_F(Store, RecordWriteLimits) {
@@ -207,16 +207,16 @@ TEST_F(Store, RecordWriteLimits) {
   SyncRawRecordInfo w{};
   w.handle = h;
   w.recordSize = 3;
-  EXPECT_EQ(SyncWriteRecord(&w), SYNC_ERR_BAD_ARG);  // no bytes
+  EXPECT_EQ(SyncWriteRec(&w), SYNC_ERR_BAD_ARG);  // no bytes
   uint8_t b = 1;
   w.bytes = &b;
   w.recordSize = 1;
   w.category = 16;
-  EXPECT_EQ(SyncWriteRecord(&w), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncWriteRec(&w), SYNC_ERR_BAD_ARG);
   w.category = 0;
   w.recordId = 0x777;
-  EXPECT_EQ(SyncWriteRecord(&w), SYNC_ERR_NO_RECORD);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncWriteRec(&w), SYNC_ERR_NO_RECORD);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   auto db = onDisk("Pic.pdb");
   ASSERT_EQ(db.records.size(), 2u);
   EXPECT_EQ(db.records[0].data.size(), 65505u);
@@ -227,21 +227,21 @@ TEST_F(Store, UniqueIdsAreAssignedAboveTheHighestPresent) {
   uint32_t a = 0, b = 0, c = 0;
   EXPECT_EQ(append(h, {1}, &a), 0);
   EXPECT_EQ(append(h, {2}, &b), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_GT(a, 0u);
   EXPECT_GT(b, a);
   reconnect();
-  ASSERT_EQ(SyncOpenDb("New", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("New", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {3}, &c), 0);
   EXPECT_GT(c, b);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
 
   Database foreign;  // written by another tool: IDs out of order, no useful seed
   foreign.name = "Foreign";
   foreign.records = {{0, 0x500, {1}}, {0, 0x20, {2}}};
   writeFile(file("Foreign.pdb"), *serializePdb(foreign));
   reconnect();
-  ASSERT_EQ(SyncOpenDb("Foreign", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("Foreign", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {3}, &c), 0);
   EXPECT_EQ(c, 0x501u);
   SyncRawRecordInfo w{};  // a known ID replaces that record in place
@@ -250,8 +250,8 @@ TEST_F(Store, UniqueIdsAreAssignedAboveTheHighestPresent) {
   w.recordId = 0x20;
   w.recordSize = 1;
   w.bytes = &byte;
-  EXPECT_EQ(SyncWriteRecord(&w), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncWriteRec(&w), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   auto db = onDisk("Foreign.pdb");
   ASSERT_EQ(db.records.size(), 3u);
   EXPECT_EQ(db.records[1].data, Bytes{9});
@@ -261,14 +261,14 @@ TEST_F(Store, UniqueIdsAreAssignedAboveTheHighestPresent) {
 
 TEST_F(Store, DeleteRemovesTheFile) {
   makeDb("Pic");
-  EXPECT_EQ(SyncDeleteDb("Nope", 0), SYNC_ERR_NOT_FOUND);
-  EXPECT_EQ(SyncDeleteDb("Pic", 1), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncDeleteDB("Nope", 0), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncDeleteDB("Pic", 1), SYNC_ERR_BAD_ARG);
   ASSERT_TRUE(lumora::test::fileExists(file("Pic.pdb")));
-  EXPECT_EQ(SyncDeleteDb("Pic", 0), 0);
+  EXPECT_EQ(SyncDeleteDB("Pic", 0), 0);
   EXPECT_FALSE(lumora::test::fileExists(file("Pic.pdb")));
   uint8_t h;
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
-  EXPECT_EQ(SyncDeleteDb("Pic", 0), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncDeleteDB("Pic", 0), SYNC_ERR_NOT_FOUND);
   makeDb("Pic", {{1}});  // and it can be created anew
   EXPECT_EQ(onDisk("Pic.pdb").records.size(), 1u);
 }
@@ -277,15 +277,15 @@ TEST_F(Store, ChangesReachTheDiskOnlyWhenClosed) {
   uint8_t h = create("Pic");
   EXPECT_EQ(append(h, {1, 2, 3}), 0);
   EXPECT_TRUE(folderEntries().empty());
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_EQ(folderEntries(), std::vector<std::string>{"Pic.pdb"});
 
   Bytes before = readFile(file("Pic.pdb"));
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {4}), 0);
   EXPECT_EQ(writeAppInfo(h, {5}), 0);
   EXPECT_EQ(readFile(file("Pic.pdb")), before);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   EXPECT_EQ(onDisk("Pic.pdb").records.size(), 2u);
   EXPECT_EQ(folderEntries(), std::vector<std::string>{"Pic.pdb"});  // no temporary left
 
@@ -329,17 +329,17 @@ TEST_F(Store, HostileNamesStayInsideTheHandheldFolder) {
   reconnect();  // the real names come back from the headers
   for (const auto& [name, fileName] : cases) {
     uint8_t h;
-    EXPECT_EQ(SyncOpenDb(name.c_str(), 0, &h, 0x90), 0) << fileName;
-    EXPECT_EQ(SyncCloseDb(h), 0);
+    EXPECT_EQ(SyncOpenDB(name.c_str(), 0, &h, 0x90), 0) << fileName;
+    EXPECT_EQ(SyncCloseDB(h), 0);
   }
 
   SyncCreateParams p{};
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_BAD_ARG);  // empty
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_BAD_ARG);  // empty
   std::memset(p.name, 'M', sizeof p.name);
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_BAD_ARG);  // 32 bytes, no terminator
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_BAD_ARG);  // 32 bytes, no terminator
   uint8_t h;
-  EXPECT_EQ(SyncOpenDb(std::string(32, 'L').c_str(), 0, &h, 0x90), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncDeleteDb("", 0), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncOpenDB(std::string(32, 'L').c_str(), 0, &h, 0x90), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncDeleteDB("", 0), SYNC_ERR_BAD_ARG);
 }
 
 TEST_F(Store, UnreadableFilesAreSkippedAndKept) {
@@ -376,13 +376,13 @@ TEST_F(Store, UnreadableFilesAreSkippedAndKept) {
   EXPECT_EQ(find(0, 0, false), SYNC_ERR_NO_MORE);
 
   uint8_t h;
-  EXPECT_EQ(SyncOpenDb("Broken", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
-  EXPECT_EQ(SyncDeleteDb("Broken", 0), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncOpenDB("Broken", 0, &h, 0x90), SYNC_ERR_NOT_FOUND);
+  EXPECT_EQ(SyncDeleteDB("Broken", 0), SYNC_ERR_NOT_FOUND);
   SyncCreateParams p{};
   std::strcpy(p.name, "Broken");
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_STORAGE);
   std::strcpy(p.name, "Link");
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_STORAGE);
   EXPECT_EQ(readFile(file("Broken.pdb")), (Bytes{1, 2, 3}));
   EXPECT_EQ(onDisk("Copy of Pic.pdb"), twin);
   EXPECT_EQ(readFile(tmp.file("outside.pdb")), *serializePdb(outside));
@@ -398,8 +398,8 @@ TEST_F(Store, AFileBrokenAfterConnectingIsRefusedAtOpenAndKept) {
   writeFile(file("Other.pdb"), *serializePdb(renamed));
   log.clear();
   uint8_t h;
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), SYNC_ERR_STORAGE);
-  EXPECT_EQ(SyncOpenDb("Other", 0, &h, 0x90), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncOpenDB("Other", 0, &h, 0x90), SYNC_ERR_STORAGE);
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[0].text.find("\"Pic.pdb\""), std::string::npos) << log[0].text;
   EXPECT_NE(log[1].text.find("no longer holds the database \"Other\""), std::string::npos)
@@ -407,23 +407,23 @@ TEST_F(Store, AFileBrokenAfterConnectingIsRefusedAtOpenAndKept) {
   EXPECT_EQ(readFile(file("Pic.pdb")), (Bytes{9, 9}));
   // A refused open leaves the database closed, so it can be tried again.
   makeDb("Fresh", {{4}});
-  EXPECT_EQ(SyncOpenDb("Fresh", 0, &h, 0x90), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncOpenDB("Fresh", 0, &h, 0x90), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
 }
 
 TEST_F(Store, AFailedWriteKeepsTheOldFile) {
   makeDb("Pic", {{1}});
   Bytes before = readFile(file("Pic.pdb"));
   uint8_t h, created;
-  ASSERT_EQ(SyncOpenDb("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("Pic", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {2}), 0);
   created = create("New");
   writeFile(file("New.pdb"), {4, 2});  // someone else's file took the name meanwhile
   std::filesystem::rename(handheld, handheld + ".away");
   log.clear();
-  EXPECT_EQ(SyncCloseDb(h), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncCloseDB(h), SYNC_ERR_STORAGE);
   std::filesystem::rename(handheld + ".away", handheld);
-  EXPECT_EQ(SyncCloseDb(created), SYNC_ERR_STORAGE);
+  EXPECT_EQ(SyncCloseDB(created), SYNC_ERR_STORAGE);
   ASSERT_EQ(log.size(), 2u);
   EXPECT_NE(log[0].text.find("\"Pic.pdb\""), std::string::npos) << log[0].text;
   EXPECT_NE(log[1].text.find("\"New.pdb\""), std::string::npos) << log[1].text;
@@ -450,14 +450,14 @@ TEST_F(Store, EveryOperationNeedsAConnection) {
   SyncSearchTypeCreator st{};
   SyncSearchName sn{SYNC_SEARCH_OPTIONS, 0, "Pic"};
   SyncDbInfo info{};
-  EXPECT_EQ(SyncOpenDb("Pic", 0, &h, 0x90), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncCreateDb(&p), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncCloseDb(1), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncDeleteDb("Pic", 0), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, &h, 0x90), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncCreateDB(&p), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncCloseDB(1), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncDeleteDB("Pic", 0), SYNC_ERR_NOT_CONNECTED);
   EXPECT_EQ(SyncReadRecordByIndex(&r), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncWriteRecord(&r), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncReadAppInfo(1, &a), SYNC_ERR_NOT_CONNECTED);
-  EXPECT_EQ(SyncWriteAppInfo(1, &a), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncWriteRec(&r), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncReadDBAppInfoBlock(1, &a), SYNC_ERR_NOT_CONNECTED);
+  EXPECT_EQ(SyncWriteDBAppInfoBlock(1, &a), SYNC_ERR_NOT_CONNECTED);
   EXPECT_EQ(SyncFindDbByTypeCreator(&st, &info), SYNC_ERR_NOT_CONNECTED);
   EXPECT_EQ(SyncFindDbByName(&sn, &info), SYNC_ERR_NOT_CONNECTED);
   EXPECT_EQ(HsDisconnect(), SYNC_ERR_NOT_CONNECTED);
@@ -470,14 +470,14 @@ TEST_F(Store, NullPointersAreRefused) {
   uint8_t h = 0;
   SyncDbInfo info{};
   SyncSearchTypeCreator st{};
-  EXPECT_EQ(SyncOpenDb(nullptr, 0, &h, 0x90), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncOpenDb("Pic", 0, nullptr, 0x90), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncCreateDb(nullptr), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncDeleteDb(nullptr, 0), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncOpenDB(nullptr, 0, &h, 0x90), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncOpenDB("Pic", 0, nullptr, 0x90), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncCreateDB(nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncDeleteDB(nullptr, 0), SYNC_ERR_BAD_ARG);
   EXPECT_EQ(SyncReadRecordByIndex(nullptr), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncWriteRecord(nullptr), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncReadAppInfo(1, nullptr), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(SyncWriteAppInfo(1, nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncWriteRec(nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncReadDBAppInfoBlock(1, nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(SyncWriteDBAppInfoBlock(1, nullptr), SYNC_ERR_BAD_ARG);
   EXPECT_EQ(SyncFindDbByTypeCreator(nullptr, &info), SYNC_ERR_BAD_ARG);
   EXPECT_EQ(SyncFindDbByTypeCreator(&st, nullptr), SYNC_ERR_BAD_ARG);
   EXPECT_EQ(SyncFindDbByName(nullptr, &info), SYNC_ERR_BAD_ARG);
@@ -497,9 +497,9 @@ TEST_F(Store, AFixedHandheldTimeDatesWrittenDatabases) {
   lumora::test::ScopedEnv time("LUMORA_HANDHELD_TIME", "soon");
   reconnect();
   uint8_t h = 0;
-  ASSERT_EQ(SyncOpenDb("Fixed", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
+  ASSERT_EQ(SyncOpenDB("Fixed", 0, &h, SYNC_MODE_READ | SYNC_MODE_WRITE), 0);
   EXPECT_EQ(append(h, {2}), 0);
-  EXPECT_EQ(SyncCloseDb(h), 0);
+  EXPECT_EQ(SyncCloseDB(h), 0);
   Database changed = onDisk("Fixed.pdb");
   EXPECT_EQ(changed.creationDate, kPalm);
   EXPECT_GT(changed.modificationDate, kPalm);  // the system time, later than the fixed one

@@ -31,7 +31,7 @@ TEST(SyncStatusTest, WritesAtMostAsOftenAsItsModeAllows) {
     SyncStatus status(row.mode, 0);
     int writes = 0;
     for (int64_t t = row.stepMs; t <= row.endMs; t += row.stepMs) {
-      status.call("SyncWriteRecord", nullptr, 0, 100, t);
+      status.call("SyncWriteRec", nullptr, 0, 100, t);
       std::string out = status.due(t);
       if (out.empty()) continue;
       ++writes;
@@ -52,16 +52,16 @@ TEST(SyncStatusTest, CountsDatabasesPicturesBytesAndTheCurrentRate) {
   SyncStatus status(StatusMode::Terminal, 0, 200);
   status.call("SyncFindDbByTypeCreator", "Sunset", kBpmc, 0, 0);
   status.call("SyncFindDbByTypeCreator", "LumdexFormatDb", 0x666D7464u, 0, 0);
-  status.call("SyncOpenDb", "LumdexFormatDb", 0, 0, 0);
-  status.call("SyncCloseDb", nullptr, 0, 0, 0);
-  status.call("SyncOpenDb", "Sunset", 0, 0, 1000);
+  status.call("SyncOpenDB", "LumdexFormatDb", 0, 0, 0);
+  status.call("SyncCloseDB", nullptr, 0, 0, 0);
+  status.call("SyncOpenDB", "Sunset", 0, 0, 1000);
   status.call("SyncReadRecordByIndex", nullptr, 0, 4096, 1000);
   status.call("SyncReadRecordByIndex", nullptr, 0, 4096, 2000);
   EXPECT_EQ(status.statusText(2000),
             "HotSync 0:02: 2 databases read, 0 written, 8.0 KiB at 4.0 KiB/s, now Sunset");
-  status.call("SyncCloseDb", nullptr, 0, 0, 2000);
-  status.call("SyncCreateDb", "Beach\x9b", kBpmc, 0, 3000);
-  status.call("SyncWriteRecord", nullptr, 0, 2048, 3000);
+  status.call("SyncCloseDB", nullptr, 0, 0, 2000);
+  status.call("SyncCreateDB", "Beach\x9b", kBpmc, 0, 3000);
+  status.call("SyncWriteRec", nullptr, 0, 2048, 3000);
   EXPECT_EQ(status.statusText(3000),
             "HotSync 0:03: 2 databases read, 1 written, 10.0 KiB at 3.3 KiB/s, now Beach?");
   // Nothing moved for longer than the rate's window: the current rate is 0.
@@ -69,7 +69,7 @@ TEST(SyncStatusTest, CountsDatabasesPicturesBytesAndTheCurrentRate) {
             "HotSync 0:09: 2 databases read, 1 written, 10.0 KiB at 0 B/s, now Beach?");
   // Over a link the link's bytes count, not the records'.
   status.linkBytes(1536, 10000);
-  status.call("SyncWriteRecord", nullptr, 0, 4096, 10000);
+  status.call("SyncWriteRec", nullptr, 0, 4096, 10000);
   EXPECT_EQ(status.summaryText(10000),
             "HotSync totals: 1 picture to the desktop, 1 to the handheld, 2 databases read, 1 "
             "written, 1.5 KiB in 0:10 (154 B/s)");

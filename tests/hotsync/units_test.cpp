@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "hotsync/api/fault_injector.h"
-#include "hotsync/store/handheld_clock.h"
 #include "hotsync/api/hotsync_log.h"
+#include "hotsync/store/handheld_clock.h"
 #include "hotsync/store/names.h"
 
 namespace lumora::hotsync {
@@ -52,10 +52,10 @@ TEST(Names, UserFoldersStayInsideHotSync) {
 
 TEST(FaultList, ReadsEntriesAndReportsBadOnes) {
   auto r = parseFaultList(
-      "SyncWriteRecord:2:0x4014, SyncOpenDb:1:-5:throw,LogAddEntry:0:7:1,"
-      "bad,SyncOpenDb:x:1,SyncCloseDb:1:2:maybe");
+      "SyncWriteRec:2:0x4014, SyncOpenDB:1:-5:throw,LogAddEntry:0:7:1,"
+      "bad,SyncOpenDB:x:1,SyncCloseDB:1:2:maybe");
   ASSERT_EQ(r.faults.size(), 3u);
-  EXPECT_EQ(r.faults[0].op, "SyncWriteRecord");
+  EXPECT_EQ(r.faults[0].op, "SyncWriteRec");
   EXPECT_EQ(r.faults[0].nth, 2);
   EXPECT_EQ(r.faults[0].code, 0x4014);
   EXPECT_FALSE(r.faults[0].throwInteger);
@@ -64,8 +64,8 @@ TEST(FaultList, ReadsEntriesAndReportsBadOnes) {
   EXPECT_EQ(r.faults[2].nth, 0);
   EXPECT_TRUE(r.faults[2].throwInteger);
   EXPECT_EQ(r.rejected,
-            (std::vector<std::string>{"bad", "SyncOpenDb:x:1", "SyncCloseDb:1:2:maybe"}));
-  EXPECT_EQ(parseFaultList("SyncOpenDb:1:0x10004403").faults.at(0).code,
+            (std::vector<std::string>{"bad", "SyncOpenDB:x:1", "SyncCloseDB:1:2:maybe"}));
+  EXPECT_EQ(parseFaultList("SyncOpenDB:1:0x10004403").faults.at(0).code,
             static_cast<int32_t>(0x10004403));
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
 #include "hotsync/api/hotsync_host.h"
 #include "tests/pictures/handheld_fixture.h"
 
@@ -114,7 +115,7 @@ TEST_F(ReadCapabilities, Failures) {
        {"Could not open \"LumdexFormatDb\""}},
       {"open fails",
        true,
-       "SyncOpenDb",
+       "SyncOpenDB",
        {{"Lumora : Could not open \"LumdexFormatDb\"", 22}},
        {"Could not open \"LumdexFormatDb\""}},
       {"record read fails",
@@ -127,7 +128,7 @@ TEST_F(ReadCapabilities, Failures) {
     reconnect();
     if (c.withDb && !hasDatabase("LumdexFormatDb"))
       putFormatDb(test::capabilityRecord(16, 320, 320, 144, 1, 1));
-    if (!c.withDb && hasDatabase("LumdexFormatDb")) SyncDeleteDb("LumdexFormatDb", 0);
+    if (!c.withDb && hasDatabase("LumdexFormatDb")) SyncDeleteDB("LumdexFormatDb", 0);
     log.clear();
     trace.clear();
     HsResetFaults();
@@ -137,7 +138,7 @@ TEST_F(ReadCapabilities, Failures) {
     EXPECT_EQ(log, c.lines) << c.what;
     EXPECT_EQ(trace, c.traces) << c.what;
     bool opened = c.faultOp && std::string(c.faultOp) == "SyncReadRecordByIndex";
-    EXPECT_EQ(HsCallCount("SyncCloseDb"), opened ? 1 : 0) << c.what;
+    EXPECT_EQ(HsCallCount("SyncCloseDB"), opened ? 1 : 0) << c.what;
   }
 }
 

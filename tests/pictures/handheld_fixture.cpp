@@ -4,10 +4,10 @@
 #include <filesystem>
 
 #include "conduit/settings.h"
+#include "hotsync/api/hotsync_host.h"
 #include "pictures/codec.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "hotsync/api/hotsync_host.h"
 
 namespace lumora::test {
 
@@ -104,23 +104,23 @@ void HandheldTest::putDatabase(const std::string& name, uint32_t type, uint32_t 
                                const std::optional<Bytes>& appInfo,
                                const std::vector<Bytes>& records) {
   SyncCreateParams p = pictures::createParams(name, type, creator, 0);
-  ASSERT_EQ(SyncCreateDb(&p), 0) << name;
+  ASSERT_EQ(SyncCreateDB(&p), 0) << name;
   if (appInfo) {
     Bytes block = *appInfo;
     SyncAppInfoRequest request{};
-    request.baseSize = static_cast<uint16_t>(block.size());
-    request.totalSize = static_cast<uint16_t>(block.size());
+    request.bufferSize = static_cast<uint16_t>(block.size());
+    request.blockSize = static_cast<uint16_t>(block.size());
     request.bytes = block.data();
-    ASSERT_EQ(SyncWriteAppInfo(p.handle, &request), 0);
+    ASSERT_EQ(SyncWriteDBAppInfoBlock(p.handle, &request), 0);
   }
   for (Bytes record : records) {
     SyncRawRecordInfo info{};
     info.handle = p.handle;
     info.recordSize = static_cast<uint32_t>(record.size());
     info.bytes = record.data();
-    ASSERT_EQ(SyncWriteRecord(&info), 0);
+    ASSERT_EQ(SyncWriteRec(&info), 0);
   }
-  SyncCloseDb(p.handle);
+  SyncCloseDB(p.handle);
 }
 
 void HandheldTest::putPicture(const std::string& name, uint32_t type, uint32_t creator,
@@ -163,13 +163,13 @@ std::optional<StoredDb> HandheldTest::readDatabase(const std::string& name) {
   db.type = info.type;
   db.creator = info.creator;
   uint8_t handle = 0;
-  if (SyncOpenDb(name.c_str(), 0, &handle, 0x90) != 0) return std::nullopt;
+  if (SyncOpenDB(name.c_str(), 0, &handle, 0x90) != 0) return std::nullopt;
   Bytes block(1024);
   SyncAppInfoRequest request{};
-  request.totalSize = static_cast<uint16_t>(block.size());
+  request.bufferSize = static_cast<uint16_t>(block.size());
   request.bytes = block.data();
-  if (SyncReadAppInfo(handle, &request) == 0) {
-    block.resize(request.baseSize);
+  if (SyncReadDBAppInfoBlock(handle, &request) == 0) {
+    block.resize(std::min<size_t>(request.blockSize, block.size()));
     db.appInfo = block;
   }
   for (uint16_t i = 0;; ++i) {
@@ -183,7 +183,7 @@ std::optional<StoredDb> HandheldTest::readDatabase(const std::string& name) {
     record.resize(r.recordSize);
     db.records.push_back(record);
   }
-  SyncCloseDb(handle);
+  SyncCloseDB(handle);
   return db;
 }
 

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "pictures/picture_database.h"
 #include "hotsync/api/hotsync_host.h"
+#include "pictures/picture_database.h"
 #include "tests/pictures/handheld_fixture.h"
 
 namespace lumora::pictures {
@@ -31,12 +31,12 @@ TEST_F(NameFlagListTest, LoadsOnFirstUse) {
   HsResetFaults();
   auto& list = NameFlagList::instance();
   EXPECT_EQ(&list, &NameFlagList::instance());
-  EXPECT_EQ(HsCallCount("SyncOpenDb"), 1);
+  EXPECT_EQ(HsCallCount("SyncOpenDB"), 1);
   EXPECT_EQ(list.flagFor("Beach"), 0);
   EXPECT_EQ(list.flagFor("Garden"), 1);
   EXPECT_EQ(list.flagFor("beach"), 1);
   EXPECT_EQ(list.flagFor("Sky"), 1);
-  EXPECT_EQ(HsCallCount("SyncCloseDb"), 1);
+  EXPECT_EQ(HsCallCount("SyncCloseDB"), 1);
   EXPECT_TRUE(log.empty());
 }
 
@@ -104,7 +104,7 @@ TEST_F(NameFlagListTest, NothingLoadedNothingWritten) {
   };
   for (const auto& c : cases) {
     reconnect();
-    SyncDeleteDb(kInfoDatabase, 0);
+    SyncDeleteDB(kInfoDatabase, 0);
     if (std::string(c.what) != "no info database")
       putDatabase(kInfoDatabase, kInfoType, kCreatorAlbum, c.appInfo, c.records);
     auto before = readDatabase(kInfoDatabase);
@@ -115,7 +115,7 @@ TEST_F(NameFlagListTest, NothingLoadedNothingWritten) {
     list.addCreated("Created");
     HsResetFaults();
     NameFlagList::writeBackAndReset();
-    EXPECT_EQ(HsCallCount("SyncCreateDb"), 0) << c.what;
+    EXPECT_EQ(HsCallCount("SyncCreateDB"), 0) << c.what;
     auto after = readDatabase(kInfoDatabase);
     EXPECT_EQ(after.has_value(), before.has_value()) << c.what;
     if (before && after) {
@@ -140,7 +140,7 @@ TEST_F(NameFlagListTest, OpenFailuresAreLoggedByCode) {
   for (const auto& c : cases) {
     reconnect();
     log.clear();
-    HsInjectFault("SyncOpenDb", 1, c.code, 0);
+    HsInjectFault("SyncOpenDB", 1, c.code, 0);
     auto& list = NameFlagList::instance();
     EXPECT_EQ(list.flagFor("Beach"), 1);
     EXPECT_EQ(log, c.lines) << c.code;
@@ -156,14 +156,14 @@ TEST_F(NameFlagListTest, RecordReadFailureLeavesTheListEmpty) {
   auto& list = NameFlagList::instance();
   EXPECT_FALSE(list.hasBlob());
   EXPECT_EQ(list.flagFor("Beach"), 1);
-  EXPECT_EQ(HsCallCount("SyncCloseDb"), 1);
+  EXPECT_EQ(HsCallCount("SyncCloseDB"), 1);
 }
 
 TEST_F(NameFlagListTest, VanishedDatabaseIsFilledAgain) {
   Bytes blob = test::infoBlob({{"Beach", 0}});
   putInfoDb(blob);
   NameFlagList::instance().addCreated("Sky");
-  SyncDeleteDb(kInfoDatabase, 0);
+  SyncDeleteDB(kInfoDatabase, 0);
   NameFlagList::writeBackAndReset();
   auto stored = storedBlob();
   ASSERT_TRUE(stored);
@@ -180,17 +180,17 @@ TEST_F(NameFlagListTest, WriteBackFailuresKeepTheOldList) {
     bool throwInteger;
   };
   const Case cases[] = {
-      {"create fails", "SyncCreateDb", 1, false},
-      {"second create fails", "SyncCreateDb", 2, false},
-      {"app-info write fails", "SyncWriteAppInfo", 1, false},
-      {"record write fails", "SyncWriteRecord", 1, false},
-      {"record write throws", "SyncWriteRecord", 1, true},
-      {"delete throws", "SyncDeleteDb", 1, true},
+      {"create fails", "SyncCreateDB", 1, false},
+      {"second create fails", "SyncCreateDB", 2, false},
+      {"app-info write fails", "SyncWriteDBAppInfoBlock", 1, false},
+      {"record write fails", "SyncWriteRec", 1, false},
+      {"record write throws", "SyncWriteRec", 1, true},
+      {"delete throws", "SyncDeleteDB", 1, true},
   };
   Bytes blob = test::infoBlob({{"Beach", 0}});
   for (const auto& c : cases) {
     reconnect();
-    SyncDeleteDb(kInfoDatabase, 0);
+    SyncDeleteDB(kInfoDatabase, 0);
     putInfoDb(blob);
     NameFlagList::instance().addCreated("Sky");
     HsInjectFault(c.op, c.nth, SYNC_ERR_STORAGE, c.throwInteger ? 1 : 0);
@@ -209,12 +209,12 @@ TEST_F(NameFlagListTest, RecordWriteFailureStopsWritingAndRestores) {
   putInfoDb(blob);
   NameFlagList::instance();
   HsResetFaults();
-  HsInjectFault("SyncWriteRecord", 2, SYNC_ERR_STORAGE, 0);
+  HsInjectFault("SyncWriteRec", 2, SYNC_ERR_STORAGE, 0);
   NameFlagList::writeBackAndReset();
   // Two writes of the new list, then every record of the old one again.
   size_t oldRecords = (blob.size() + 4095) / 4096;
-  EXPECT_EQ(HsCallCount("SyncWriteRecord"), static_cast<int32_t>(2 + oldRecords));
-  EXPECT_EQ(HsCallCount("SyncCloseDb"), 2);
+  EXPECT_EQ(HsCallCount("SyncWriteRec"), static_cast<int32_t>(2 + oldRecords));
+  EXPECT_EQ(HsCallCount("SyncCloseDB"), 2);
   auto stored = readDatabase(kInfoDatabase);
   ASSERT_TRUE(stored.has_value());
   EXPECT_EQ(stored->joined(), blob);

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "pictures/handheld_db.h"
 #include "hotsync/api/hotsync_host.h"
+#include "pictures/handheld_db.h"
 #include "tests/pictures/handheld_fixture.h"
 
 namespace lumora::pictures {
@@ -55,10 +55,10 @@ TEST_F(PictureDatabaseStore, RecordsAreCutAt4096AndReassembledByIndex) {
     std::string name = "P" + std::to_string(c.size);
     Bytes data = test::pattern(c.size, 7);
     SyncCreateParams p = createParams(name, kTypeUncompressed, kCreatorAlbum, kBackupAttribute);
-    ASSERT_EQ(SyncCreateDb(&p), 0);
+    ASSERT_EQ(SyncCreateDB(&p), 0);
     ASSERT_EQ(writeAppInfo(p.handle, static_cast<uint32_t>(data.size())), 0);
     ASSERT_EQ(writeChunks(p.handle, data), 0);
-    SyncCloseDb(p.handle);
+    SyncCloseDB(p.handle);
 
     auto stored = readDatabase(name);
     ASSERT_TRUE(stored);

@@ -38,7 +38,7 @@ TEST_F(SavedDatabaseTest, PutBackAsItWas) {
     SyncDbInfo infoBefore = infoOf(c.name);
     auto saved = saveDatabase(c.name);
     ASSERT_TRUE(saved);
-    ASSERT_EQ(SyncDeleteDb(c.name, 0), 0);
+    ASSERT_EQ(SyncDeleteDB(c.name, 0), 0);
     ASSERT_TRUE(restoreDatabase(*saved));
     auto after = readDatabase(c.name);
     ASSERT_TRUE(after);
@@ -61,10 +61,10 @@ TEST_F(SavedDatabaseTest, FailuresLeaveNothingBehind) {
 
   auto saved = saveDatabase("Sunset");
   ASSERT_TRUE(saved);
-  ASSERT_EQ(SyncDeleteDb("Sunset", 0), 0);
+  ASSERT_EQ(SyncDeleteDB("Sunset", 0), 0);
   for (bool throws : {false, true}) {
     HsResetFaults();
-    HsInjectFault("SyncWriteRecord", 2, SYNC_ERR_STORAGE, throws ? 1 : 0);
+    HsInjectFault("SyncWriteRec", 2, SYNC_ERR_STORAGE, throws ? 1 : 0);
     EXPECT_FALSE(restoreDatabase(*saved)) << throws;
     EXPECT_FALSE(hasDatabase("Sunset")) << throws;
   }

@@ -4,6 +4,7 @@
 
 #include "bitmap/format.h"
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
 #include "hotsync/api/hotsync_host.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
@@ -145,8 +146,8 @@ TEST_F(ToDesktop, FailuresThatEndTheCall) {
     size_t closes;
   };
   const Case cases[] = {
-      {"SyncOpenDb", 2, {"Lumora: failed to open handheld database.", -1}, 1},
-      {"SyncReadAppInfo", 2, {"Lumora: failed to read app info block.", -1}, 2},
+      {"SyncOpenDB", 2, {"Lumora: failed to open handheld database.", -1}, 1},
+      {"SyncReadDBAppInfoBlock", 2, {"Lumora: failed to read app info block.", -1}, 2},
       {"SyncReadRecordByIndex", 4, {"Lumora: failed to read record.", -1}, 2},
   };
   putPicture("P1", kTypeUncompressed, kCreatorAlbum, test::pattern(5000));
@@ -161,7 +162,7 @@ TEST_F(ToDesktop, FailuresThatEndTheCall) {
     copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
     EXPECT_EQ(decodedNames(), (std::vector<std::string>{"P1.bmp"})) << c.op;
     EXPECT_EQ(log, (std::vector<LogLine>{kRead, c.line})) << c.op;
-    EXPECT_EQ(HsCallCount("SyncCloseDb"), static_cast<int32_t>(c.closes)) << c.op;
+    EXPECT_EQ(HsCallCount("SyncCloseDB"), static_cast<int32_t>(c.closes)) << c.op;
   }
 }
 

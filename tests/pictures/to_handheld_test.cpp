@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "conduit/settings.h"
+#include "conduit/transfer_entries.h"
+#include "hotsync/api/hotsync_host.h"
 #include "pictures/name_flag_list.h"
 #include "pictures/picture_database.h"
-#include "hotsync/api/hotsync_host.h"
 #include "pictures/transfers.h"
 #include "tests/pictures/fake_codec.h"
 #include "tests/pictures/handheld_fixture.h"
@@ -64,7 +65,7 @@ TEST_F(ToHandheld, TypeFollowsCompression) {
 
 TEST_F(ToHandheld, PassDoesNotStart) {
   picture("Sunset.bmp", test::pattern(10));
-  SyncDeleteDb("LumdexFormatDb", 0);
+  SyncDeleteDB("LumdexFormatDb", 0);
   EXPECT_FALSE(copyPicturesToHandheld(kCreatorAlbum, false));
   EXPECT_EQ(log, (std::vector<LogLine>{{"Lumora : Could not open \"LumdexFormatDb\"", 22}}));
 
@@ -146,10 +147,14 @@ TEST_F(ToHandheld, FailuresOfOneFile) {
     bool left;  // whether the database is on the handheld afterwards
   };
   const Case cases[] = {
-      {"create", "SyncCreateDb", 1, {kCreateFailed}, false},
-      {"app-info", "SyncWriteAppInfo", 1, {{"Lumora: failed to write app info block.", -1}}, false},
+      {"create", "SyncCreateDB", 1, {kCreateFailed}, false},
+      {"app-info",
+       "SyncWriteDBAppInfoBlock",
+       1,
+       {{"Lumora: failed to write app info block.", -1}},
+       false},
       {"first record",
-       "SyncWriteRecord",
+       "SyncWriteRec",
        1,
        {{"Lumora: failed to write record.", -1},
         {"Lumora: failed to create database on handheld. Check whethere there is enough free "
@@ -157,7 +162,7 @@ TEST_F(ToHandheld, FailuresOfOneFile) {
          -1}},
        false},
       {"third record",
-       "SyncWriteRecord",
+       "SyncWriteRec",
        3,
        {{"Lumora: failed to write record.", -1},
         {"Lumora: failed to create database on handheld. Check whethere there is enough free "
@@ -168,7 +173,7 @@ TEST_F(ToHandheld, FailuresOfOneFile) {
   picture("Sunset.bmp", test::pattern(10000));
   for (const auto& c : cases) {
     reconnect();
-    SyncDeleteDb("Sunset", 0);
+    SyncDeleteDB("Sunset", 0);
     log.clear();
     HsResetFaults();
     HsInjectFault(c.op, c.nth, SYNC_ERR_STORAGE, 0);
@@ -198,25 +203,25 @@ TEST_F(ToHandheld, ReplacedPictureSurvivesEveryFailure) {
   };
   const Case cases[] = {
       {"picture refused", {}, true, {kRefused}, false},
-      {"re-create fails", {{"SyncCreateDb", 2, false}}, false, {kCreateFailed}, false},
-      {"re-create throws", {{"SyncCreateDb", 2, true}}, false, {}, true},
-      {"delete fails", {{"SyncDeleteDb", 1, false}}, false, {kCreateFailed}, false},
+      {"re-create fails", {{"SyncCreateDB", 2, false}}, false, {kCreateFailed}, false},
+      {"re-create throws", {{"SyncCreateDB", 2, true}}, false, {}, true},
+      {"delete fails", {{"SyncDeleteDB", 1, false}}, false, {kCreateFailed}, false},
       {"app-info write fails",
-       {{"SyncWriteAppInfo", 1, false}},
+       {{"SyncWriteDBAppInfoBlock", 1, false}},
        false,
        {{"Lumora: failed to write app info block.", -1}},
        false},
       {"second record fails",
-       {{"SyncWriteRecord", 2, false}},
+       {{"SyncWriteRec", 2, false}},
        false,
        {kRecordFailed, kNoSpace},
        false},
-      {"record write throws", {{"SyncWriteRecord", 1, true}}, false, {}, true},
+      {"record write throws", {{"SyncWriteRec", 1, true}}, false, {}, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     reconnect();
-    SyncDeleteDb("Sunset", 0);
+    SyncDeleteDB("Sunset", 0);
     putPicture("Sunset", kTypeUncompressed, kCreatorPainting, test::pattern(5000, 9));
     auto before = readDatabase("Sunset");
     picture("Sunset.bmp", c.refused ? Bytes{'B', 'I', 'G'} : test::pattern(10000, 1));
@@ -236,7 +241,7 @@ TEST_F(ToHandheld, ReplacedPictureSurvivesEveryFailure) {
     EXPECT_EQ(after->appInfo, before->appInfo);
     EXPECT_EQ(after->records, before->records);
     if (c.refused) {
-      EXPECT_EQ(HsCallCount("SyncDeleteDb"), 0);
+      EXPECT_EQ(HsCallCount("SyncDeleteDB"), 0);
     }
   }
 }
@@ -252,15 +257,15 @@ TEST_F(ToHandheld, ReplacementNeedsTheOldPictureReadable) {
                       "replaced.",
                       -1}}));
   EXPECT_EQ(readDatabase("Sunset")->joined(), test::pattern(10, 9));
-  EXPECT_EQ(HsCallCount("SyncDeleteDb"), 0);
+  EXPECT_EQ(HsCallCount("SyncDeleteDB"), 0);
 }
 
 TEST_F(ToHandheld, OldPictureThatCannotBePutBackIsReported) {
   putPicture("Sunset", kTypeUncompressed, kCreatorAlbum, test::pattern(10, 9));
   picture("Sunset.bmp", test::pattern(20, 1));
   HsResetFaults();
-  HsInjectFault("SyncCreateDb", 2, SYNC_ERR_STORAGE, 0);
-  HsInjectFault("SyncCreateDb", 3, SYNC_ERR_STORAGE, 0);
+  HsInjectFault("SyncCreateDB", 2, SYNC_ERR_STORAGE, 0);
+  HsInjectFault("SyncCreateDB", 3, SYNC_ERR_STORAGE, 0);
   EXPECT_TRUE(copyPicturesToHandheld(kCreatorAlbum, true));
   EXPECT_EQ(log,
             (std::vector<LogLine>{

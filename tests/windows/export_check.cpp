@@ -68,8 +68,8 @@ void checkHostRecords() {
       {"raw record capacity", offsetof(SyncRawRecordInfo, bufferCapacity), 18},
       {"raw record bytes", offsetof(SyncRawRecordInfo, bytes), 20},
       {"app-info size", sizeof(SyncAppInfoRequest), narrow ? 44u : 48u},
-      {"app-info base size", offsetof(SyncAppInfoRequest, baseSize), 32},
-      {"app-info total size", offsetof(SyncAppInfoRequest, totalSize), 34},
+      {"app-info buffer size", offsetof(SyncAppInfoRequest, bufferSize), 32},
+      {"app-info block size", offsetof(SyncAppInfoRequest, blockSize), 34},
       {"app-info bytes", offsetof(SyncAppInfoRequest, bytes), 36},
       {"create size", sizeof(SyncCreateParams), 52},
       {"create creator", offsetof(SyncCreateParams, creator), 1},
@@ -86,6 +86,13 @@ void checkHostRecords() {
       {"name search name", offsetof(SyncSearchName, name), 5},
       {"database info card", offsetof(SyncDbInfo, card), 0},
       {"database info name", offsetof(SyncDbInfo, name), 10},
+      {"database info size", sizeof(SyncDbInfo), 114},
+      {"database info type", offsetof(SyncDbInfo, type), 6},
+      {"database info creator", offsetof(SyncDbInfo, creator), 42},
+      {"database info record count", offsetof(SyncDbInfo, recordCount), 78},
+      {"sync properties size", sizeof(SyncProperties), 1198},
+      {"name request size", sizeof(ConduitNameRequest), 80},
+      {"configuration record size", sizeof(ConduitConfigRecord), 352},
   };
   for (const Field& f : fields) {
     expect(f.actual == f.expected, std::string(f.what) + " at " + std::to_string(f.actual) +

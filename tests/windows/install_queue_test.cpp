@@ -26,7 +26,7 @@ TEST(InstallQueue, AWindowsPathQueuesItsBaseName) {
     std::string source = folder + "\\" + c.name;
     test::writeText(source, c.name);
     std::string user = "Demo";
-    EXPECT_EQ(InstallQueueFile(user.data(), source.data()), 0) << source;
+    EXPECT_EQ(PltInstallFile(user.data(), source.data()), 0) << source;
     EXPECT_EQ(test::readText(dir.path() + "/HotSync/Demo/Install/" + c.name), c.name) << source;
   }
 }

@@ -136,7 +136,7 @@ TEST(DlpHandheld, ErrorAnswersBecomeTheResultsCallersCompareAgainst) {
       }
       case kReadAppBlock: {
         SyncAppInfoRequest request{};
-        request.totalSize = sizeof buffer;
+        request.bufferSize = sizeof buffer;
         request.bytes = buffer;
         got = handheld.readAppInfo(1, request);
         break;

@@ -1,17 +1,15 @@
-// The one place of the picture exchange that reads the conduit's settings: the options the
+// The one place that hands the conduit's settings to the picture exchange: the options the
 // transfers get, and the entry points that take them from the loaded conduit.
-#include "pictures/transfer_options.h"
-
-#include <algorithm>
+#include "conduit/transfer_entries.h"
 
 #include "conduit/settings.h"
 #include "pictures/capability_record.h"
 #include "pictures/transfers.h"
 
-namespace lumora::pictures {
+namespace lumora::conduit {
 
-TransferOptions transferOptions(const conduit::ConduitSettings& settings) {
-  TransferOptions options;
+pictures::TransferOptions transferOptions(const ConduitSettings& settings) {
+  pictures::TransferOptions options;
   const char* text = settings.syncFolder;
   size_t n = 0;
   while (n < kPathCapacity && text[n] != '\0') ++n;
@@ -24,17 +22,17 @@ TransferOptions transferOptions(const conduit::ConduitSettings& settings) {
   return options;
 }
 
-uint64_t freeSpaceMargin(const TransferOptions& options, uint64_t totalBytes) {
-  if (options.freeSpaceMarginMb) return uint64_t{*options.freeSpaceMarginMb} << 20;
-  return std::min<uint64_t>(uint64_t{512} << 20, totalBytes / 20);
-}
+}  // namespace lumora::conduit
+
+namespace lumora::pictures {
 
 bool copyPicturesToDesktop(uint32_t type, uint32_t creator, bool overwrite) {
-  return copyPicturesToDesktop(transferOptions(conduit::settings()), type, creator, overwrite);
+  return copyPicturesToDesktop(conduit::transferOptions(conduit::settings()), type, creator,
+                               overwrite);
 }
 
 bool copyPicturesToHandheld(uint32_t creator, bool overwrite) {
-  return copyPicturesToHandheld(transferOptions(conduit::settings()), creator, overwrite);
+  return copyPicturesToHandheld(conduit::transferOptions(conduit::settings()), creator, overwrite);
 }
 
 bool readDeviceCapabilities(DeviceCapabilities& caps) {

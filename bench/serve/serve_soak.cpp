@@ -22,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-#include "hotsync/host/serve.h"
-#include "hotsync/host/tcp_stream.h"
-#include "hotsync/host/user_list.h"
+#include "host/hotsync/serve.h"
+#include "hotsync/session/user_list.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "tests/usb/scripted_usb.h"
 
 namespace {

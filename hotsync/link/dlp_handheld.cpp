@@ -30,7 +30,7 @@ bool matches(uint32_t wanted, uint32_t value) {
 }  // namespace
 
 DlpHandheld::DlpHandheld(Exchange exchange, Options options)
-    : exchange_(std::move(exchange)), options_(std::move(options)) {}
+    : client_(std::move(exchange)), options_(std::move(options)) {}
 
 int32_t DlpHandheld::fail(std::string reason) {
   if (!broken_) {
@@ -43,23 +43,25 @@ int32_t DlpHandheld::fail(std::string reason) {
 template <class Answer, class Message>
 int32_t DlpHandheld::call(const Message& message, SyncOperation operation, Answer* answer) {
   if (broken_) return SYNC_ERR_NOT_CONNECTED;
-  auto request = toRequest(message);
-  if (!request) return SYNC_ERR_BAD_ARG;  // a value the request cannot carry
-  auto bytes = encodeRequest(*request);
-  if (!bytes) return SYNC_ERR_BAD_ARG;
-  auto reply = exchange_(*bytes);
-  if (!reply) return fail("the link to the handheld broke");
-  auto response = decodeResponse(*reply);
-  if (!response) return fail("the handheld's answer is malformed: " + response.error().message);
-  if (response->function != Message::kFunction)
-    return fail(std::string("the handheld answered ") +
-                (functionName(response->function) ? functionName(response->function)
-                                                  : "an unknown function") +
-                " to " + functionName(Message::kFunction));
-  if (response->error != kErrNone) return syncResultFor(response->error, operation);
-  auto typed = fromResponse<Answer>(*response);
-  if (!typed) return fail("the handheld's answer is malformed: " + typed.error().message);
-  if (answer) *answer = std::move(*typed);
+  DlpReply<Answer> reply = client_.call<Answer>(message);
+  switch (reply.status) {
+    case DlpCallStatus::BadRequest:
+      return SYNC_ERR_BAD_ARG;  // a value the request cannot carry
+    case DlpCallStatus::LinkBroke:
+      return fail("the link to the handheld broke");
+    case DlpCallStatus::Malformed:
+      return fail("the handheld's answer is malformed: " + reply.error);
+    case DlpCallStatus::Answered:
+      break;
+  }
+  if (reply.function != Message::kFunction)
+    return fail(
+        std::string("the handheld answered ") +
+        (functionName(reply.function) ? functionName(reply.function) : "an unknown function") +
+        " to " + functionName(Message::kFunction));
+  if (reply.dlpError != kErrNone) return syncResultFor(reply.dlpError, operation);
+  if (!reply.answer) return fail("the handheld's answer is malformed: " + reply.answerError);
+  if (answer) *answer = std::move(*reply.answer);
   return SYNC_OK;
 }
 

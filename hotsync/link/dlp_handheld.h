@@ -11,6 +11,7 @@
 
 #include "common/bytes.h"
 #include "hotsync/api/handheld.h"
+#include "hotsync/link/dlp_client.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/sync_result.h"
 
@@ -19,7 +20,7 @@ namespace lumora::link {
 class DlpHandheld final : public hotsync::Handheld {
  public:
   // Sends one request and returns the answer's bytes; nullopt when the link broke.
-  using Exchange = std::function<std::optional<Bytes>(ByteView request)>;
+  using Exchange = DlpClient::Exchange;
 
   // What a HotSync changes on the handheld, told before the handheld is asked, so that
   // a HotSync that breaks off can be undone at the next one.
@@ -79,7 +80,7 @@ class DlpHandheld final : public hotsync::Handheld {
   // when there is none, or another code when it cannot be read.
   int32_t readWhole(const std::string& name, hotsync::Database& db);
 
-  Exchange exchange_;
+  DlpClient client_;
   Options options_;
   Journal journal_;
   bool broken_ = false;

@@ -13,6 +13,7 @@ inline constexpr const char* kHotSyncFaults = "LUMORA_HOTSYNC_FAULTS";
 inline constexpr const char* kDlpCount = "LUMORA_DLP_COUNT";
 inline constexpr const char* kHandheldPause = "LUMORA_HANDHELD_PAUSE";
 inline constexpr const char* kLinkTimeoutMs = "LUMORA_LINK_TIMEOUT_MS";
+inline constexpr const char* kHandheldHangUp = "LUMORA_HANDHELD_HANG_UP";
 
 inline std::string hookText(const char* variable) {
   const char* text = std::getenv(variable);
@@ -34,6 +35,10 @@ inline std::string dlpCount() {
 // N:MS: lumora-handheld pauses MS milliseconds after answering N requests.
 inline std::string handheldPause() {
   return hookText(kHandheldPause);
+}
+// 1: lumora-handheld leaves without answering EndOfSync.
+inline std::string handheldHangUp() {
+  return hookText(kHandheldHangUp);
 }
 // Milliseconds that replace the 30 s wait for the handheld.
 inline std::string linkTimeoutMs() {

@@ -17,9 +17,9 @@
 #include <sstream>
 #include <thread>
 
-#include "hotsync/host/tcp_stream.h"
 #include "hotsync/link/netsync.h"
 #include "hotsync/link/netsync_link.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "tests/hardening/sync_scene.h"
 
 namespace lumora::hardening {

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "hotsync/api/hotsync_host.h"
-#include "hotsync/host/usb_transport.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/store/handheld_store.h"
+#include "hotsync/transport/usb_arrivals.h"
 #include "platform/picture/picture.h"
 #include "tests/hardening/sync_scene.h"
 #include "tests/usb/scripted_usb.h"
@@ -109,7 +109,7 @@ class DeviceOnUsb final : public Device {
 
   Scene::Connector connector() override {
     return [this]() -> int32_t {
-      host::UsbTransport usb(bus_, std::nullopt);
+      host::UsbArrivals usb(bus_, std::nullopt);
       device_ = usb.next();
       if (device_.kind != host::UsbArrival::Kind::HotSync) return 1;
       wire_.emplace(*device_.stream, link::LinkRole::Desktop);

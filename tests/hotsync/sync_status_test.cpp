@@ -1,5 +1,5 @@
 // The HotSync status: how often it writes in each mode, and what it counts.
-#include "hotsync/host/sync_status.h"
+#include "hotsync/session/sync_status.h"
 
 #include <gtest/gtest.h>
 

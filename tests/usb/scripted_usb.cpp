@@ -4,9 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "hotsync/link/cmp.h"
-#include "hotsync/link/netsync_link.h"
-#include "hotsync/link/serial_link.h"
+#include "hotsync/session/handheld_session.h"
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
 
@@ -15,11 +13,6 @@ namespace {
 
 constexpr int kPeerTimeoutMs = 10000;
 constexpr int kIdleLooks = 3;
-
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The peer's end of the pipes.
 class PeerStream final : public link::ByteStream {
@@ -38,27 +31,6 @@ class PeerStream final : public link::ByteStream {
   ScriptedUsbState& state_;
 };
 
-// Answers requests until EndOfSync, or until the device vanishes as scripted.
-void answerRequests(ScriptedUsbState& state, link::MessageLink& wire, link::DlpServer& server) {
-  while (!server.ended()) {
-    link::LinkMessage request = wire.receive(kPeerTimeoutMs);
-    if (request.status != link::StreamStatus::Ok) {
-      state.peerError = request.error.empty() ? "no request" : request.error;
-      return;
-    }
-    int n = ++state.requests;
-    Bytes answer = server.answer(request.message);
-    if (n == state.script.goneAfterRequest) {
-      state.vanish();
-      return;
-    }
-    if (!wire.send(answer)) {
-      state.peerError = "could not answer";
-      return;
-    }
-  }
-}
-
 void runHandheld(ScriptedUsbState& state) {
   auto quiet = [](const std::string&) {};
   hotsync::HandheldStore store(
@@ -66,19 +38,18 @@ void runHandheld(ScriptedUsbState& state) {
       state.script.clock ? state.script.clock : hotsync::clockFromEnvironment(quiet));
   link::DlpServer server(store, state.script.user);
   PeerStream stream(state);
-  if (state.script.peer == UsbPeer::NetSyncHandheld) {
-    link::NetSyncLink wire(stream, link::LinkRole::Handheld, steadyMs);
-    if (auto shook = link::handheldHandshake(wire, kPeerTimeoutMs); !shook)
-      state.peerError = shook.error;
-    else
-      answerRequests(state, wire, server);
-  } else {
-    link::SerialLink wire(stream, link::LinkRole::Handheld, steadyMs);
-    if (auto cmp = link::handheldCmp(wire, 115200, kPeerTimeoutMs); !cmp)
-      state.peerError = cmp.error;
-    else
-      answerRequests(state, wire, server);
-  }
+  // Answers until EndOfSync, or until the device vanishes as scripted.
+  host::HandheldSessionHooks hooks;
+  hooks.timeoutMs = kPeerTimeoutMs;
+  hooks.onRequest = [&state](ByteView, int number) {
+    state.requests = number;
+    if (number != state.script.goneAfterRequest) return true;
+    state.vanish();
+    return false;
+  };
+  state.peerError = state.script.peer == UsbPeer::NetSyncHandheld
+                        ? host::handheldNetSyncSession(stream, server, hooks)
+                        : host::handheldSerialSession(stream, nullptr, 115200, server, hooks).broke;
   // Like a device whose link went: what was written so far stays.
   store.closeAll();
   state.syncLog = server.syncLog();

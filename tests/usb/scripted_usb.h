@@ -16,11 +16,11 @@
 #include <thread>
 #include <vector>
 
-#include "hotsync/host/usb_device.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/event_list.h"
 #include "hotsync/link/stream.h"
 #include "hotsync/link/usb_connection_info.h"
+#include "hotsync/transport/usb_device.h"
 
 namespace lumora::test {
 

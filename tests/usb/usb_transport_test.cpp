@@ -1,7 +1,7 @@
 // The USB code path of `serve` over the scripted bus: how the HotSync endpoints are found,
 // whole HotSyncs against the simulated handheld compared with the in-process `sync`, a
 // recorded device's handshake, and devices that refuse, answer nonsense or stay silent.
-#include "hotsync/host/usb_transport.h"
+#include "hotsync/transport/usb_arrivals.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "hotsync/host/serve.h"
+#include "host/hotsync/serve.h"
 #include "hotsync/link/netsync_link.h"
 #include "tests/hotsync/link/hex.h"
 #include "tests/support/temp_dir.h"
@@ -100,7 +100,7 @@ TEST(UsbTransport, RecordedDeviceGetsTheRecordedHandshake) {
   script.peer = UsbPeer::Recorded;
   script.recording = *events;
   auto state = bus.add(script);
-  UsbTransport usb(bus, std::nullopt);
+  UsbArrivals usb(bus, std::nullopt);
   UsbArrival device = usb.next();
   ASSERT_EQ(device.kind, UsbArrival::Kind::HotSync) << device.line;
   EXPECT_EQ(device.label, "USB 0830:0060 (Tungsten series, Zire 71)");
@@ -313,10 +313,10 @@ TEST(UsbServe, OnlyTheDeviceAskedForOrKnownOnesAreOpened) {
   hub.info = {{0x1d6b, 0x0002}, 1, 1};
   hub.peer = UsbPeer::Silent;
   auto state = bus.add(hub);
-  UsbTransport any(bus, std::nullopt);
+  UsbArrivals any(bus, std::nullopt);
   EXPECT_EQ(any.next().kind, UsbArrival::Kind::None);
   EXPECT_FALSE(state->opened);
-  UsbTransport only(bus, link::UsbId{0x1d6b, 0x0002});
+  UsbArrivals only(bus, link::UsbId{0x1d6b, 0x0002});
   UsbArrival got = only.next();
   EXPECT_TRUE(state->opened);
   EXPECT_EQ(got.label, "USB 1d6b:0002 (not a known model)");

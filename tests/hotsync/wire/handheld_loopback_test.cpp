@@ -12,11 +12,11 @@
 #include <optional>
 #include <thread>
 
-#include "hotsync/host/tcp_stream.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/store/handheld_clock.h"
 #include "hotsync/store/pdb_file.h"
+#include "hotsync/transport/tcp_stream.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumora::host {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "hotsync/host/handheld_state.h"
-#include "hotsync/host/tcp_stream.h"
+#include "host/handheld/handheld_state.h"
+#include "hotsync/transport/tcp_stream.h"
 
 namespace lumora::host {
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "hotsync/host/library_path.h"
+#include "hotsync/session/library_path.h"
 
 namespace lumora::host {
 namespace {

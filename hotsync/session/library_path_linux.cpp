@@ -1,0 +1,62 @@
+#include "hotsync/session/library_path.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <vector>
+
+#ifndef LUMORA_MULTIARCH
+#define LUMORA_MULTIARCH ""
+#endif
+#ifndef LUMORA_INSTALL_LIBDIR
+#define LUMORA_INSTALL_LIBDIR "lib"
+#endif
+
+namespace lumora::host {
+namespace {
+
+bool isFile(const std::string& path) {
+  return ::access(path.c_str(), R_OK) == 0;
+}
+
+std::string programFolder() {
+  std::vector<char> buf(4096);
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return ".";
+  std::string exe(buf.data(), static_cast<size_t>(n));
+  auto slash = exe.rfind('/');
+  return slash == std::string::npos ? "." : exe.substr(0, slash);
+}
+
+}  // namespace
+
+std::string hostLibraryName(std::string_view windowsName) {
+  std::string name(windowsName);
+  // Take the last component of a Windows path.
+  if (auto sep = name.find_last_of("\\/"); sep != std::string::npos) name = name.substr(sep + 1);
+  if (name.size() > 4) {
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (ext == ".dll") name = name.substr(0, name.size() - 4);
+  }
+  return "lib" + name + ".so";
+}
+
+std::string resolveLibrary(std::string_view windowsName) {
+  if (windowsName.find('/') != std::string_view::npos) {
+    std::string path(windowsName);
+    return isFile(path) ? path : std::string();
+  }
+  std::string file = hostLibraryName(windowsName);
+  const InstallLayout layout{LUMORA_MULTIARCH, LUMORA_INSTALL_LIBDIR};
+  const std::vector<std::string> folders =
+      librarySearchFolders(std::getenv("LUMORA_LIBRARY_PATH"), ':', programFolder(), layout);
+  for (const std::string& folder : folders) {
+    std::string candidate = folder + "/" + file;
+    if (isFile(candidate)) return candidate;
+  }
+  return {};
+}
+
+}  // namespace lumora::host

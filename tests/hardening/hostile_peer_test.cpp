@@ -289,11 +289,18 @@ TEST(HostilePeer, ServeClosesEachAndTheNextHandheldSyncs) {
         << test::readText(logs.file("relayed.txt")) << serve.output();
     EXPECT_GT(relay.bytesToServer(), 10000u) << "the handheld's pictures did not pass the relay";
   }
+  // The handheld is gone once it has its EndOfSync answer; serve's closing line follows.
+  auto waitForComplete = [&](int n) {
+    const int64_t deadline = steadyMs() + 8000;
+    while (serve.countLines("HotSync of Tester complete") < n && steadyMs() < deadline) sleepMs(10);
+  };
+  waitForComplete(1);
   EXPECT_EQ(serve.countLines("HotSync of Tester complete"), 1) << serve.output();
   EXPECT_TRUE(fs::exists(scene.handheld() + "/Tiles.pdb")) << "the desktop's picture did not move";
   EXPECT_TRUE(fs::exists(scene.sync() + "/Doodle.bmp")) << "the handheld's picture did not move";
   EXPECT_EQ(connectHandheld(serve.address(), scene.handheld(), logs.file("direct.txt")), 0)
       << test::readText(logs.file("direct.txt"));
+  waitForComplete(2);
   EXPECT_EQ(serve.countLines("HotSync of Tester complete"), 2) << serve.output();
 
   const long peak = serve.peakKb();

@@ -47,6 +47,7 @@ UninstPage instfiles
 
 Var CoreDir
 Var HotSyncDir
+Var Params      ; the command line's options, "/NAME=a b" read as /NAME="a b"
 Var Faces       ; faces to queue, separated by |; empty: queue_some_ttfs
 Var Styles      ; their style mask
 Var FacesField
@@ -87,16 +88,17 @@ FunctionEnd
 !insertmacro FindHotSync ""
 !insertmacro FindHotSync "un."
 
-; /FACE and /STYLES, checked before anything is installed. "/FACE=Times New Roman", quoted
-; whole, reads as /FACE="Times New Roman".
+; /FACE and /STYLES, checked before anything is installed. An option quoted whole, such as
+; "/FACE=Times New Roman", reads as /FACE="Times New Roman".
 Function .onInit
-  ${GetParameters} $R0
-  ${WordReplace} $R0 '"/FACE=' '/FACE="' "+" $R0
-  ${WordReplace} $R0 '"/STYLES=' '/STYLES="' "+" $R0
+  ${GetParameters} $Params
+  ${WordReplace} $Params '"/USER=' '/USER="' "+" $Params
+  ${WordReplace} $Params '"/FACE=' '/FACE="' "+" $Params
+  ${WordReplace} $Params '"/STYLES=' '/STYLES="' "+" $Params
   ClearErrors
-  ${GetOptions} $R0 "/FACE=" $Faces
+  ${GetOptions} $Params "/FACE=" $Faces
   ClearErrors
-  ${GetOptions} $R0 "/STYLES=" $Styles
+  ${GetOptions} $Params "/STYLES=" $Styles
   ${If} ${Errors}
     StrCpy $Styles 15
   ${EndIf}
@@ -168,7 +170,10 @@ Function QueueFonts
     IntOp $R3 $R3 + 1
     StrCpy $R2 $R2 "" $R3
     ${If} $R5 != ""
-      System::Call '$INSTDIR\lumprep.dll::queue_ttf(m r0, m R5, i $Styles)?c'
+      Push $1
+      StrCpy $1 $R5
+      System::Call '$INSTDIR\lumprep.dll::queue_ttf(m r0, m r1, i $Styles)?c'
+      Pop $1
       DetailPrint "Handheld font $R5 (styles $Styles) queued for $0."
     ${EndIf}
   ${LoopUntil} $R2 == ""
@@ -206,9 +211,8 @@ Section "Install"
 
   ; The fonts (those of /FACE, or of the faces page): for /USER=NAME, or, asked, for each
   ; HotSync user.
-  ${GetParameters} $R0
   ClearErrors
-  ${GetOptions} $R0 "/USER=" $0
+  ${GetOptions} $Params "/USER=" $0
   ${IfNot} ${Errors}
     Call QueueFonts
   ${ElseIfNot} ${Silent}

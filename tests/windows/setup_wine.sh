@@ -69,10 +69,16 @@ palm=$work/palm
 mkdir -p "$palm" "$drive_c/windows/HotSync/Tester" "$drive_c/windows/Fonts"
 cp "$bin/lumora-hotsync.exe" "$palm/HotSync.exe"
 cp "$bin"/{hotsync,Sync20,HSLog20,CondMgr,InstAide}.dll "$palm/"
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$drive_c/windows/Fonts/lumora-test-arial.ttf"
 printf '\n[Software\\\\U.S. Robotics\\\\Pilot Desktop\\\\Core] 1765000000\n"HotSyncPath"="%s"\n"Path"="%s"\n' \
   "$(regpath "$palm/HotSync.exe")" "$(regpath "$palm")" >> "$WINEPREFIX/user.reg"
-printf '\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 1765000000\n"Arial (TrueType)"="lumora-test-arial.ttf"\n' \
+for f in arial c cb sb; do
+  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$drive_c/windows/Fonts/lumora-test-$f.ttf"
+done
+fonts='"Arial (TrueType)"="lumora-test-arial.ttf"
+"Lumora Chosen (TrueType)"="lumora-test-c.ttf"
+"Lumora Chosen Bold (TrueType)"="lumora-test-cb.ttf"
+"Lumora Second Bold (TrueType)"="lumora-test-sb.ttf"'
+printf '\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 1765000000\n%s\n' "$fonts" \
   >> "$WINEPREFIX/system.reg"
 
 # The stand-in's DLLs forward to hotsync.dll, which Wine looks for on the PATH when the
@@ -113,7 +119,7 @@ rc=0
 "$wineserver" -w
 [ "$rc" -eq 0 ] || fail "the setup with /FACE exited $rc: $(cat "$log" 2>/dev/null)"
 queued=$( (cd "$queue" 2>/dev/null && ls) | tr '\n' ' ')
-[ "$queued" = "lumora-test-chosen-bold.ttf.pdb lumora-test-second-bold.ttf.pdb " ] ||
+[ "$queued" = "lumora-test-cb.ttf.pdb lumora-test-sb.ttf.pdb " ] ||
   fail "with /FACE and /STYLES=2 the queue holds: $queued"
 grep -qxF 'Library=lumsync.dll' <<< "$(tr -d '\r' < "$drive_c/windows/conduits.ini")" ||
   fail "installed again, the conduit is not registered"

@@ -22,7 +22,8 @@ ConduitRegistry registry() {
 int32_t setValue(const char* op, const char* creator, const char* key, const char* value) {
   Call call(op);
   if (call.fault) return *call.fault;
-  if (!creator || !value) return SYNC_ERR_BAD_ARG;
+  if (!creator) return CM_ERR_INVALID_CREATOR;
+  if (!value) return CM_ERR_INVALID_POINTER;
   return registry().set(creator, key, value);
 }
 
@@ -46,7 +47,7 @@ extern "C" {
 HOTSYNC_API int32_t CmInstallCreator(const char* creator, int32_t type) {
   Call call("CmInstallCreator");
   if (call.fault) return *call.fault;
-  if (!creator) return SYNC_ERR_BAD_ARG;
+  if (!creator) return CM_ERR_INVALID_CREATOR;
   return registry().add(creator, type);
 }
 
@@ -72,10 +73,10 @@ HOTSYNC_API int32_t CmRemoveConduitByCreatorID(const char* creator) {
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmGetHotSyncExecPath(char* path, int32_t* size) {
   Call call("CmGetHotSyncExecPath");
   if (call.fault) return *call.fault;
-  if (!path || !size || *size <= 0) return SYNC_ERR_BAD_ARG;
+  if (!path || !size) return CM_ERR_INVALID_POINTER;
   auto value = lumora::hotsync::hotSyncExecPath();
   if (!value) return CM_ERR_REGISTRY_ACCESS;
-  if (value->size() + 1 > static_cast<size_t>(*size)) {
+  if (*size <= 0 || value->size() + 1 > static_cast<size_t>(*size)) {
     *size = static_cast<int32_t>(value->size() + 1);
     return CM_ERR_BUFFER_TOO_SMALL;
   }

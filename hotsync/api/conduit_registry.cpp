@@ -40,7 +40,7 @@ bool ConduitRegistry::save(const std::string& text) const {
 }
 
 int32_t ConduitRegistry::add(std::string_view creator, int32_t type) {
-  if (!isValidCreator(creator)) return SYNC_ERR_BAD_ARG;
+  if (!isValidCreator(creator)) return CM_ERR_INVALID_CREATOR;
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
   if (ini::hasSection(*text, creator)) return CM_ERR_ALREADY_REGISTERED;
@@ -50,7 +50,8 @@ int32_t ConduitRegistry::add(std::string_view creator, int32_t type) {
 
 int32_t ConduitRegistry::set(std::string_view creator, std::string_view key,
                              std::string_view value) {
-  if (!isValidCreator(creator) || !isValidValue(value)) return SYNC_ERR_BAD_ARG;
+  if (!isValidCreator(creator)) return CM_ERR_INVALID_CREATOR;
+  if (!isValidValue(value)) return CM_ERR_REGISTRY_ACCESS;  // the file could not hold it
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
   if (!ini::hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;
@@ -68,7 +69,7 @@ int32_t ConduitRegistry::remove(std::string_view creator) {
 }
 
 int32_t ConduitRegistry::get(std::string_view creator, std::string_view key, std::string& value) {
-  if (!isValidCreator(creator)) return SYNC_ERR_BAD_ARG;
+  if (!isValidCreator(creator)) return CM_ERR_INVALID_CREATOR;
   auto text = load();
   if (!text) return CM_ERR_STORAGE;
   if (!ini::hasSection(*text, creator)) return CM_ERR_NOT_REGISTERED;

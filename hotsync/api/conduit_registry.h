@@ -22,16 +22,17 @@ class ConduitRegistry {
  public:
   explicit ConduitRegistry(std::string path) : path_(std::move(path)) {}
 
-  // 0; CM_ERR_ALREADY_REGISTERED; CM_ERR_STORAGE; SYNC_ERR_BAD_ARG for a bad creator.
+  // 0; CM_ERR_ALREADY_REGISTERED; CM_ERR_STORAGE; CM_ERR_INVALID_CREATOR.
   int32_t add(std::string_view creator, int32_t type);
-  // 0; CM_ERR_NOT_REGISTERED; CM_ERR_STORAGE; SYNC_ERR_BAD_ARG for a bad creator or a
-  // value that would break the file (line breaks).
+  // 0; CM_ERR_NOT_REGISTERED; CM_ERR_STORAGE, also for a value that would break the file
+  // (line breaks); CM_ERR_INVALID_CREATOR.
   int32_t set(std::string_view creator, std::string_view key, std::string_view value);
   // 0 when removed; CM_ERR_NOT_REGISTERED (negative) when there was nothing to remove;
   // positive codes for failures (SYNC_ERR_STORAGE, SYNC_ERR_BAD_ARG), so that callers
   // taking "1 or less" as done never mistake a failure for success.
   int32_t remove(std::string_view creator);
-  // 0 with the value (empty when the key is absent); CM_ERR_NOT_REGISTERED; CM_ERR_STORAGE.
+  // 0 with the value (empty when the key is absent); CM_ERR_NOT_REGISTERED; CM_ERR_STORAGE;
+  // CM_ERR_INVALID_CREATOR.
   int32_t get(std::string_view creator, std::string_view key, std::string& value);
 
  private:

@@ -28,19 +28,24 @@ extern "C" {
 #endif
 
 /* ---- Result codes ---------------------------------------------------------------- */
+/* The HotSync Manager's own values: a conduit built here compares the same numbers on
+ * Windows and Linux. The real Sync Manager answers every "not there" with 0x4003: a
+ * database, the end of a search, a record index, an app-info block. */
 enum {
   SYNC_OK = 0,
+  SYNC_ERR_NOT_FOUND = 0x4003,     /* open/delete/find by name: no such database */
   SYNC_ERR_NO_MORE = 0x4003,       /* search: no further database matches */
+  SYNC_ERR_NO_RECORD = 0x4003,     /* read by index: index out of range */
+  SYNC_ERR_NO_APP_INFO = 0x4003,   /* read app-info: the database has none */
+  SYNC_ERR_READ_ONLY = 0x4009,     /* write through a handle opened for reading */
   SYNC_ERR_EXISTS = 0x400B,        /* create: a database of that name is on the card */
   SYNC_ERR_ALREADY_OPEN = 0x400C,  /* open: the database is open already */
   SYNC_ERR_BAD_ARG = 0x400F,       /* a null pointer, bad handle or bad card */
-  SYNC_ERR_NOT_FOUND = 0x4010,     /* open/delete/find by name: no such database */
-  SYNC_ERR_NO_RECORD = 0x4011,     /* read by index: index out of range */
-  SYNC_ERR_NO_APP_INFO = 0x4012,   /* read app-info: the database has none */
-  SYNC_ERR_READ_ONLY = 0x4013,     /* write through a handle opened for reading */
-  SYNC_ERR_STORAGE = 0x4014,       /* the handheld's storage failed (file system) */
-  SYNC_ERR_NOT_CONNECTED = 0x4015, /* no handheld connected */
-  SYNC_ERR_TOO_LARGE = 0x4016,     /* record or block larger than a handheld allows */
+  SYNC_ERR_STORAGE = 0x4014,       /* the handheld's storage failed (no room, file system) */
+  SYNC_ERR_NOT_CONNECTED = 0x401B, /* no handheld connected */
+  /* Only the stand-in says this (the real libraries have no such code): a record or
+   * block larger than a handheld allows, or than the caller's buffer. */
+  SYNC_ERR_TOO_LARGE = 0x7F01,
   SYNC_ERR_TOO_MANY_OPEN = 0x10004403
 };
 
@@ -268,7 +273,18 @@ HOTSYNC_API int32_t LogAddFormattedEntry(int32_t activity, int32_t timeStamp, co
                                          ...);
 
 /* ---- Conduit manager (creator as zero-terminated text, e.g. "LmDx") ---------------- */
-enum { CM_ERR_ALREADY_REGISTERED = -1005, CM_ERR_NOT_REGISTERED = -1006, CM_ERR_STORAGE = -1010 };
+/* Its own values. A remove that fails answers SYNC_ERR_STORAGE or SYNC_ERR_BAD_ARG instead
+ * (positive, a stand-in choice), since the conduit takes a remove result of 1 or less as
+ * done. */
+enum {
+  CM_ERR_NOT_REGISTERED = -1003,
+  CM_ERR_ALREADY_REGISTERED = -1005,
+  CM_ERR_REGISTRY_ACCESS = -1006,
+  CM_ERR_STORAGE = CM_ERR_REGISTRY_ACCESS,
+  CM_ERR_BUFFER_TOO_SMALL = -1010,
+  CM_ERR_INVALID_CREATOR = -1012,
+  CM_ERR_INVALID_POINTER = -1013
+};
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmInstallCreator(const char* creator, int32_t type);
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmSetCreatorName(const char* creator, const char* libraryName);
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmSetCreatorDirectory(const char* creator,
@@ -277,7 +293,6 @@ HOTSYNC_API int32_t HOTSYNC_WINAPI CmSetCreatorTitle(const char* creator, const 
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmRemoveConduitByCreatorID(const char* creator);
 /* The HotSync Manager's program (the Core key's HotSyncPath) into path, *size bytes; on
  * CM_ERR_BUFFER_TOO_SMALL *size becomes the size needed. For a setup program. */
-enum { CM_ERR_REGISTRY_ACCESS = -1006, CM_ERR_BUFFER_TOO_SMALL = -1010 };
 HOTSYNC_API int32_t HOTSYNC_WINAPI CmGetHotSyncExecPath(char* path, int32_t* size);
 
 /* ---- Install aide ------------------------------------------------------------------ */

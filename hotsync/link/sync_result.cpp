@@ -51,10 +51,7 @@ uint16_t dlpErrorFor(int32_t syncResult) {
   switch (syncResult) {
     case SYNC_OK:
       return dlp::kErrNone;
-    case SYNC_ERR_NO_MORE:
-    case SYNC_ERR_NOT_FOUND:
-    case SYNC_ERR_NO_RECORD:
-    case SYNC_ERR_NO_APP_INFO:
+    case SYNC_ERR_NOT_FOUND:  // also the end of a search, a record index, no app-info block
       return dlp::kErrNotFound;
     case SYNC_ERR_EXISTS:
       return dlp::kErrAlreadyExists;

@@ -1,8 +1,11 @@
 ; Lumora Desktop's setup program: puts the conduit beside the HotSync Manager and registers
 ; it, puts lumprep.dll and the tools in its own folder, and offers to queue the handheld
-; fonts for a HotSync user. Silent: /S [/USER=NAME] [/D=DIR]; exit code 0 when installed,
-; 2 without a HotSync Manager, 1 when registration failed; each failure is also a line in
-; %TEMP%\lumora-desktop-setup.log.
+; fonts for a HotSync user. Silent: /S [/USER=NAME] [/FACE=NAME|NAME...] [/STYLES=N]
+; [/D=DIR]; /FACE queues the faces named (queue_ttf, in the styles of the mask N: 1 regular,
+; 2 bold, 4 bold italic, 8 italic; 15 when not given) instead of Arial, Times New Roman and
+; Verdana (queue_some_ttfs). Exit code 0 when installed, 2 when nothing was installed (no
+; HotSync Manager, a bad /STYLES), 1 when registration failed; each failure is also a line
+; in %TEMP%\lumora-desktop-setup.log.
 ;   makensis -DBIN=<built programs> -DREADME=README.md -DLICENCE=<copyright file>
 ;            -DVERSION=1.2.0 -DOUTFILE=lumora-desktop-setup.exe [-DAMD64]
 ; The Palm DLLs take ANSI text (the 'm' type of the System plug-in).
@@ -16,6 +19,8 @@
 !endif
 !include LogicLib.nsh
 !include FileFunc.nsh
+!include nsDialogs.nsh
+!include WordFunc.nsh
 
 !define PRODUCT "Lumora Desktop"
 !define CORE_KEY "Software\U.S. Robotics\Pilot Desktop\Core"
@@ -35,12 +40,18 @@ VIAddVersionKey FileDescription "${PRODUCT} setup"
 VIAddVersionKey LegalCopyright "Lumora developers"
 
 Page directory
+Page custom FacesPage FacesPageLeave
 Page instfiles
 UninstPage uninstConfirm
 UninstPage instfiles
 
 Var CoreDir
 Var HotSyncDir
+Var Params      ; the command line's options, "/NAME=a b" read as /NAME="a b"
+Var Faces       ; faces to queue, separated by |; empty: queue_some_ttfs
+Var Styles      ; their style mask
+Var FacesField
+Var StylesField
 
 ; A line in the details and in the setup log.
 !macro Say text
@@ -77,10 +88,95 @@ FunctionEnd
 !insertmacro FindHotSync ""
 !insertmacro FindHotSync "un."
 
-; Queues the handheld fonts for user $0: queue_some_ttfs.
+; /FACE and /STYLES, checked before anything is installed. An option quoted whole, such as
+; "/FACE=Times New Roman", reads as /FACE="Times New Roman".
+Function .onInit
+  ${GetParameters} $Params
+  ${WordReplace} $Params '"/USER=' '/USER="' "+" $Params
+  ${WordReplace} $Params '"/FACE=' '/FACE="' "+" $Params
+  ${WordReplace} $Params '"/STYLES=' '/STYLES="' "+" $Params
+  ClearErrors
+  ${GetOptions} $Params "/FACE=" $Faces
+  ClearErrors
+  ${GetOptions} $Params "/STYLES=" $Styles
+  ${If} ${Errors}
+    StrCpy $Styles 15
+  ${EndIf}
+  Call CheckStyles
+FunctionEnd
+
+Function CheckStyles
+  IntOp $R1 $Styles + 0
+  ${If} "$R1" != "$Styles"
+  ${OrIf} $R1 < 1
+  ${OrIf} $R1 > 15
+    !insertmacro Say "${PRODUCT}: /STYLES=$Styles is not a style mask from 1 to 15 (1 regular, 2 bold, 4 bold italic, 8 italic)."
+    ${IfNot} ${Silent}
+      MessageBox MB_OK|MB_ICONSTOP "The styles must be a number from 1 to 15 (1 regular, 2 bold, 4 bold italic, 8 italic, added up)."
+    ${EndIf}
+    SetErrorLevel 2
+    Quit
+  ${EndIf}
+FunctionEnd
+
+; Interactively: which faces the fonts offered to the HotSync users are.
+Function FacesPage
+  nsDialogs::Create 1018
+  Pop $R0
+  ${NSD_CreateLabel} 0 0 100% 36u "Handheld fonts that may be queued for HotSync users. Leave the faces empty for Arial, Times New Roman and Verdana, or name the faces installed on this computer, separated by |, such as Tahoma|Georgia."
+  Pop $R0
+  ${NSD_CreateText} 0 40u 100% 12u "$Faces"
+  Pop $FacesField
+  ${NSD_CreateLabel} 0 60u 100% 12u "Styles of the named faces, added up: 1 regular, 2 bold, 4 bold italic, 8 italic."
+  Pop $R0
+  ${NSD_CreateNumber} 0 74u 40u 12u "$Styles"
+  Pop $StylesField
+  nsDialogs::Show
+FunctionEnd
+
+Function FacesPageLeave
+  ${NSD_GetText} $FacesField $Faces
+  ${NSD_GetText} $StylesField $Styles
+  IntOp $R1 $Styles + 0
+  ${If} "$R1" != "$Styles"
+  ${OrIf} $R1 < 1
+  ${OrIf} $R1 > 15
+    MessageBox MB_OK|MB_ICONEXCLAMATION "The styles must be a number from 1 to 15."
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Queues the handheld fonts for user $0: queue_some_ttfs, or queue_ttf for each face of
+; $Faces in the styles $Styles.
 Function QueueFonts
-  System::Call '$INSTDIR\lumprep.dll::queue_some_ttfs(m r0)?c'
-  DetailPrint "Handheld fonts queued for $0."
+  ${If} $Faces == ""
+    System::Call '$INSTDIR\lumprep.dll::queue_some_ttfs(m r0)?c'
+    DetailPrint "Handheld fonts queued for $0."
+    Return
+  ${EndIf}
+  StrCpy $R2 $Faces
+  ${Do}
+    ; $R3: the length of the first face of $R2
+    StrCpy $R3 0
+    ${Do}
+      StrCpy $R4 $R2 1 $R3
+      ${If} $R4 == "|"
+      ${OrIf} $R4 == ""
+        ${ExitDo}
+      ${EndIf}
+      IntOp $R3 $R3 + 1
+    ${Loop}
+    StrCpy $R5 $R2 $R3
+    IntOp $R3 $R3 + 1
+    StrCpy $R2 $R2 "" $R3
+    ${If} $R5 != ""
+      Push $1
+      StrCpy $1 $R5
+      System::Call '$INSTDIR\lumprep.dll::queue_ttf(m r0, m r1, i $Styles)?c'
+      Pop $1
+      DetailPrint "Handheld font $R5 (styles $Styles) queued for $0."
+    ${EndIf}
+  ${LoopUntil} $R2 == ""
 FunctionEnd
 
 Section "Install"
@@ -113,10 +209,10 @@ Section "Install"
     DetailPrint "Sync folder $0 created."
   ${EndIf}
 
-  ; The fonts: for /USER=NAME, or, asked, for each HotSync user.
-  ${GetParameters} $R0
+  ; The fonts (those of /FACE, or of the faces page): for /USER=NAME, or, asked, for each
+  ; HotSync user.
   ClearErrors
-  ${GetOptions} $R0 "/USER=" $0
+  ${GetOptions} $Params "/USER=" $0
   ${IfNot} ${Errors}
     Call QueueFonts
   ${ElseIfNot} ${Silent}

@@ -106,10 +106,10 @@ TEST_F(ConduitManager, RegistersOneSectionPerCreator) {
 TEST_F(ConduitManager, RefusesWhatWouldBreakTheFile) {
   for (const char* creator :
        std::vector<const char*>{"LmD", "LmDxx", "a]bc", "a=bc", " abc", nullptr})
-    EXPECT_EQ(CmInstallCreator(creator, 1), SYNC_ERR_BAD_ARG) << (creator ? creator : "null");
+    EXPECT_EQ(CmInstallCreator(creator, 1), CM_ERR_INVALID_CREATOR) << (creator ? creator : "null");
   ASSERT_EQ(CmInstallCreator("LmDx", 1), 0);
-  EXPECT_EQ(CmSetCreatorTitle("LmDx", "two\r\n[Evil]"), SYNC_ERR_BAD_ARG);
-  EXPECT_EQ(CmSetCreatorTitle("LmDx", nullptr), SYNC_ERR_BAD_ARG);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", "two\r\n[Evil]"), CM_ERR_REGISTRY_ACCESS);
+  EXPECT_EQ(CmSetCreatorTitle("LmDx", nullptr), CM_ERR_INVALID_POINTER);
   EXPECT_GT(CmRemoveConduitByCreatorID(nullptr), 1);
   EXPECT_EQ(value("title"), "");
 }

@@ -175,7 +175,7 @@ TEST_F(ToDesktop, SearchErrorEndsTheCallWithOneLine) {
   copyPicturesToDesktop(kTypeUncompressed, kCreatorAlbum, true);
   EXPECT_EQ(decodedNames(), (std::vector<std::string>{"P1.bmp"}));
   EXPECT_EQ(log, (std::vector<LogLine>{
-                     kRead, {"Lumora: failed to search handheld databases (error 16405).", -1}}));
+                     kRead, {"Lumora: failed to search handheld databases (error 16411).", -1}}));
   EXPECT_EQ(HsCallCount("SyncFindDbByTypeCreator"), 2);
 }
 

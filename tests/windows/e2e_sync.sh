@@ -51,11 +51,11 @@ run() {
   if [ "$side" = linux ]; then
     printf '[Lumdex]\r\nSyncDir=%s\r\n' "$dir/sync" > "$dir/windows/Lumdex.ini"
     LUMORA_WINDOWS_DIR=$dir/windows "$linux_host" sync --handheld "$dir/handheld" --user Demo \
-      --sync-type "$type" > "$dir/log.txt"
+      --sync-type "$type" --quiet > "$dir/log.txt"
   else
     printf '[Lumdex]\r\nSyncDir=%s\r\n' "$(winpath "$dir/sync")" > "$dir/windows/Lumdex.ini"
     LUMORA_WINDOWS_DIR=$(winpath "$dir/windows") "$wine" "$windows_host" sync \
-      --handheld "$(winpath "$dir/handheld")" --user Demo --sync-type "$type" \
+      --handheld "$(winpath "$dir/handheld")" --user Demo --sync-type "$type" --quiet \
       | tr -d '\r' > "$dir/log.txt"
   fi
 }

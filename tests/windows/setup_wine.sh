@@ -3,7 +3,9 @@
 # a folder with a HotSync Manager (lumora-hotsync.exe as HotSync.exe) and the stand-in's
 # DLLs. A silent install for user Tester must put the files in place, register 'LmDx',
 # create the sync folder and queue a font; a HotSync through the installed conduit must
-# work; the uninstaller must leave only the sync folder, the settings and the user's files.
+# work; installed again over that with /FACE (two faces) and /STYLES=2, it must queue the
+# bold style of those faces alone; the uninstaller must leave only the sync folder, the
+# settings and the user's files.
 # With --no-hotsync, first a silent install without the Core key must install nothing and
 # exit 2 with a line in the setup log. --no-sync leaves the HotSync out (under emulation,
 # where run_i686.sh has synced with the same 32-bit conduit, it saves a process).
@@ -37,7 +39,7 @@ finish() {
   "$wineserver" -w 2>/dev/null || true
   # A reused prefix gets back what the test put into it.
   rm -rf "$drive_c/Lumdex" "$drive_c/windows/HotSync/Tester" "$drive_c/windows/conduits.ini" \
-    "$drive_c/windows/Fonts/lumora-test-arial.ttf"
+    "$drive_c/windows/Fonts/"lumora-test-*.ttf
   rm -rf "$work"
 }
 trap finish EXIT
@@ -67,10 +69,16 @@ palm=$work/palm
 mkdir -p "$palm" "$drive_c/windows/HotSync/Tester" "$drive_c/windows/Fonts"
 cp "$bin/lumora-hotsync.exe" "$palm/HotSync.exe"
 cp "$bin"/{hotsync,Sync20,HSLog20,CondMgr,InstAide}.dll "$palm/"
-cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$drive_c/windows/Fonts/lumora-test-arial.ttf"
 printf '\n[Software\\\\U.S. Robotics\\\\Pilot Desktop\\\\Core] 1765000000\n"HotSyncPath"="%s"\n"Path"="%s"\n' \
   "$(regpath "$palm/HotSync.exe")" "$(regpath "$palm")" >> "$WINEPREFIX/user.reg"
-printf '\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 1765000000\n"Arial (TrueType)"="lumora-test-arial.ttf"\n' \
+for f in arial c cb sb; do
+  cp /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$drive_c/windows/Fonts/lumora-test-$f.ttf"
+done
+fonts='"Arial (TrueType)"="lumora-test-arial.ttf"
+"Lumora Chosen (TrueType)"="lumora-test-c.ttf"
+"Lumora Chosen Bold (TrueType)"="lumora-test-cb.ttf"
+"Lumora Second Bold (TrueType)"="lumora-test-sb.ttf"'
+printf '\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\Fonts] 1765000000\n%s\n' "$fonts" \
   >> "$WINEPREFIX/system.reg"
 
 # The stand-in's DLLs forward to hotsync.dll, which Wine looks for on the PATH when the
@@ -100,6 +108,21 @@ if [ -z "$no_sync" ]; then
   [ "$rc" -eq 0 ] && grep -q "Lumora: sync operation completed successfully." <<< "$out" ||
     fail "the HotSync through the installed conduit failed ($rc): $out"
 fi
+
+# Installed again, with chosen faces: the conduit registered anew, the bold style of each
+# face queued, no other font.
+queue=$drive_c/windows/HotSync/Tester/Install
+rm -f "$queue"/*
+rc=0
+"$wine" "$setup" /S /USER=Tester "/FACE=Lumora Chosen|Lumora Second" /STYLES=2 \
+  "/D=C:\\LumoraTest" || rc=$?
+"$wineserver" -w
+[ "$rc" -eq 0 ] || fail "the setup with /FACE exited $rc: $(cat "$log" 2>/dev/null)"
+queued=$( (cd "$queue" 2>/dev/null && ls) | tr '\n' ' ')
+[ "$queued" = "lumora-test-cb.ttf.pdb lumora-test-sb.ttf.pdb " ] ||
+  fail "with /FACE and /STYLES=2 the queue holds: $queued"
+grep -qxF 'Library=lumsync.dll' <<< "$(tr -d '\r' < "$drive_c/windows/conduits.ini")" ||
+  fail "installed again, the conduit is not registered"
 
 # The uninstaller copies itself away and runs from there: wait for every Wine process.
 "$wine" "$drive_c/LumoraTest/uninstall.exe" /S || fail "the uninstaller failed"

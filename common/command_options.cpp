@@ -1,5 +1,9 @@
 #include "common/command_options.h"
 
+#include <cstdio>
+
+#include "common/program_version.h"
+
 namespace lumora::host {
 
 ParsedOptions parseOptions(int argc, char** argv, const std::set<std::string>& valued,
@@ -43,6 +47,24 @@ ParsedOptions parseOptions(int argc, char** argv, const std::set<std::string>& v
     out.positional.push_back(arg);
   }
   return out;
+}
+
+int runCommand(const char* program, const char* usage, std::span<const Command> commands, int argc,
+               char** argv) {
+  if (argc < 2) {
+    std::fputs(usage, stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::fputs(usage, stdout);
+    return 0;
+  }
+  if (command == "--version") return printVersion(program);
+  for (const Command& c : commands)
+    if (command == c.name) return c.run(argc - 1, argv + 1);
+  std::fprintf(stderr, "%s: unknown command '%s'\n\n%s", program, command.c_str(), usage);
+  return 2;
 }
 
 }  // namespace lumora::host

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,5 +29,15 @@ struct ParsedOptions {
 // always known. argv[0] is the sub-command.
 ParsedOptions parseOptions(int argc, char** argv, const std::set<std::string>& valued,
                            const std::set<std::string>& switches, size_t maxPositional = 0);
+
+// A program of sub-commands: "PROGRAM COMMAND ...". Prints usage for no command (to stderr,
+// 2) and for --help, -h, help (to stdout, 0), the version for --version, runs the named
+// command with argv[0] its name, and refuses an unknown one (2).
+struct Command {
+  const char* name;
+  int (*run)(int argc, char** argv);
+};
+int runCommand(const char* program, const char* usage, std::span<const Command> commands, int argc,
+               char** argv);
 
 }  // namespace lumora::host

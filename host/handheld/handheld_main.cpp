@@ -12,7 +12,6 @@
 
 #include "common/command_options.h"
 #include "common/monotonic_clock.h"
-#include "common/program_version.h"
 #include "host/handheld/handheld_state.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/dlp_functions.h"
@@ -271,17 +270,6 @@ int runConnect(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  if (argc < 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  std::string command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (command == "--version") return lumora::printVersion("lumora-handheld");
-  if (command == "connect") return runConnect(argc - 1, argv + 1);
-  std::fprintf(stderr, "lumora-handheld: unknown command '%s'\n\n%s", command.c_str(), kUsage);
-  return 2;
+  const lumora::host::Command commands[] = {{"connect", runConnect}};
+  return lumora::host::runCommand("lumora-handheld", kUsage, commands, argc, argv);
 }

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "common/program_version.h"
+#include "common/command_options.h"
 #include "host/hotsync/commands.h"
 
 namespace {
@@ -42,22 +42,8 @@ constexpr const char* kUsage =
 int main(int argc, char** argv) {
   // Whole lines reach a pipe or the journal as they are printed, not when a buffer fills.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  if (argc < 2) {
-    std::fputs(kUsage, stderr);
-    return 2;
-  }
-  std::string command = argv[1];
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (command == "--version") return lumora::printVersion("lumora-hotsync");
   using namespace lumora::host;
-  struct Entry {
-    const char* name;
-    int (*run)(int, char**);
-  };
-  const Entry commands[] = {
+  const Command commands[] = {
       {"sync", runSync},
       {"register", runRegister},
       {"unregister", runUnregister},
@@ -68,9 +54,5 @@ int main(int argc, char** argv) {
       {"serve", runServe},
       {"users", runUsers},
   };
-  for (const Entry& e : commands) {
-    if (command == e.name) return e.run(argc - 1, argv + 1);
-  }
-  std::fprintf(stderr, "lumora-hotsync: unknown command '%s'\n\n%s", command.c_str(), kUsage);
-  return 2;
+  return runCommand("lumora-hotsync", kUsage, commands, argc, argv);
 }

@@ -1,6 +1,6 @@
 #include "samples/sample_files.h"
 
-#include "hotsync/store/names.h"
+#include "hotsync/format/names.h"
 
 #include <algorithm>
 #include <cctype>

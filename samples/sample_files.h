@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/bytes.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 namespace lumora::samples {
 

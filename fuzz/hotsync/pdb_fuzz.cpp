@@ -2,7 +2,7 @@
 // input, and whatever it accepts must survive a write and a second read unchanged.
 #include <cstdlib>
 
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace lumora::hotsync;

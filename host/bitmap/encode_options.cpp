@@ -1,7 +1,7 @@
 #include "host/bitmap/encode_options.h"
 
 #include "host/bitmap/commands.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "pictures/capability_record.h"
 #include "platform/files/files.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "hotsync/api/hotsync.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 namespace lumora::hotsync {
 

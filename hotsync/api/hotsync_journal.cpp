@@ -1,7 +1,7 @@
 #include "hotsync/api/hotsync_journal.h"
 
+#include "hotsync/format/names.h"
 #include "hotsync/store/host_files.h"
-#include "hotsync/store/names.h"
 
 namespace lumora::hotsync {
 namespace {

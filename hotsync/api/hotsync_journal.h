@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 namespace lumora::hotsync {
 

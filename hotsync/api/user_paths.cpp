@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "hotsync/format/names.h"
 #include "hotsync/store/host_files.h"
-#include "hotsync/store/names.h"
 #include "platform/files/paths.h"
 
 namespace lumora::hotsync {

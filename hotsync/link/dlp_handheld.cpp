@@ -4,9 +4,9 @@
 #include <cstring>
 #include <utility>
 
+#include "hotsync/format/names.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_packet.h"
-#include "hotsync/store/names.h"
 
 namespace lumora::link {
 namespace {

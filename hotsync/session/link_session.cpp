@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "hotsync/api/hotsync_host.h"
+#include "hotsync/format/handheld_clock.h"
 #include "hotsync/link/dlp_client.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
-#include "hotsync/store/handheld_clock.h"
 #include "platform/process/test_hooks.h"
 
 namespace lumora::host {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "hotsync/store/handheld_clock.h"
+#include "hotsync/format/handheld_clock.h"
 #include "platform/process/test_hooks.h"
 
 namespace lumora::hotsync {

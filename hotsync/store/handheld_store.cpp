@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "hotsync/store/handheld_clock.h"
+#include "hotsync/format/handheld_clock.h"
+#include "hotsync/format/names.h"
 #include "hotsync/store/host_files.h"
-#include "hotsync/store/names.h"
 
 namespace lumora::hotsync {
 namespace {

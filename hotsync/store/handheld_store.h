@@ -16,7 +16,7 @@
 
 #include "hotsync/api/handheld.h"
 #include "hotsync/api/hotsync.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 namespace lumora::hotsync {
 

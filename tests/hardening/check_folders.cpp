@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "platform/picture/picture.h"
 #include "tests/support/temp_dir.h"
 

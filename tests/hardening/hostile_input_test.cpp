@@ -6,7 +6,7 @@
 #include <sys/resource.h>
 
 #include <filesystem>
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "samples/sample_files.h"
 #include "tests/hardening/sync_scene.h"
 

@@ -15,7 +15,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "samples/sample_files.h"
 #include "tests/hardening/sync_scene.h"
 #include "tests/support/temp_dir.h"

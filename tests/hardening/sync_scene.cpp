@@ -5,7 +5,7 @@
 #include "conduit/exports.h"
 #include "conduit/library_entry.h"
 #include "hotsync/api/hotsync_host.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "pictures/name_flag_list.h"
 #include "platform/picture/picture.h"
 #include "samples/sample_files.h"

@@ -10,7 +10,7 @@
 
 #include "common/bytes.h"
 #include "hotsync/api/hotsync_host.h"
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace lumora::hotsync::test {

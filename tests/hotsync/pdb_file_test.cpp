@@ -1,4 +1,4 @@
-#include "hotsync/store/pdb_file.h"
+#include "hotsync/format/pdb_file.h"
 
 #include <gtest/gtest.h>
 

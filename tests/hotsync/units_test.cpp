@@ -3,8 +3,8 @@
 
 #include "hotsync/api/fault_injector.h"
 #include "hotsync/api/hotsync_log.h"
-#include "hotsync/store/handheld_clock.h"
-#include "hotsync/store/names.h"
+#include "hotsync/format/handheld_clock.h"
+#include "hotsync/format/names.h"
 
 namespace lumora::hotsync {
 namespace {

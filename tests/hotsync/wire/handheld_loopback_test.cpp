@@ -12,10 +12,10 @@
 #include <optional>
 #include <thread>
 
+#include "hotsync/format/handheld_clock.h"
+#include "hotsync/format/pdb_file.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/netsync_link.h"
-#include "hotsync/store/handheld_clock.h"
-#include "hotsync/store/pdb_file.h"
 #include "hotsync/transport/tcp_stream.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "hotsync/store/names.h"
+#include "hotsync/format/names.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "hotsync/store/handheld_clock.h"
+#include "hotsync/format/handheld_clock.h"
 
 namespace lumora::hotsync {
 

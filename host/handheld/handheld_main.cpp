@@ -21,9 +21,9 @@
 #include "hotsync/session/handheld_session.h"
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
-#include "hotsync/store/host_files.h"
 #include "hotsync/transport/serial_port.h"
 #include "hotsync/transport/tcp_stream.h"
+#include "platform/files/atomic_files.h"
 #include "platform/process/test_hooks.h"
 
 namespace {
@@ -207,10 +207,10 @@ int runConnect(int argc, char** argv) {
     to = host::parseHostPort(serialNet ? *serialNet : opts.positional[0], host::kLoopback, error);
     if (!to) return usageError(error);
   }
-  if (!hotsync::hostfs::isFolder(*folder))
+  if (!files::isFolder(*folder))
     return usageError("the handheld folder \"" + *folder + "\" does not exist");
 
-  std::string statePath = hotsync::hostfs::join(*folder, host::kHandheldStateFile);
+  std::string statePath = files::join(*folder, host::kHandheldStateFile);
   link::HandheldUser user = host::loadHandheldState(statePath);
   if (auto name = opts.value("--user")) {
     if (name->size() > 40 || name->find_first_of("\r\n") != std::string::npos)

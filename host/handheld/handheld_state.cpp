@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 
 namespace lumora::host {
 namespace {
@@ -83,7 +83,7 @@ std::string formatHandheldState(const link::HandheldUser& user) {
 }
 
 link::HandheldUser loadHandheldState(const std::string& path) {
-  auto read = hotsync::hostfs::readFile(path, 64 * 1024);
+  auto read = files::readFile(path, 64 * 1024);
   if (!read.bytes) return {};
   return parseHandheldState(
       std::string_view(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size()));
@@ -92,7 +92,7 @@ link::HandheldUser loadHandheldState(const std::string& path) {
 bool saveHandheldState(const std::string& path, const link::HandheldUser& user) {
   std::string text = formatHandheldState(user);
   ByteView bytes(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-  return hotsync::hostfs::writeFileAtomic(path, bytes, /*replace=*/true);
+  return files::writeFileAtomic(path, bytes, /*replace=*/true);
 }
 
 }  // namespace lumora::host

@@ -13,7 +13,7 @@
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 
 namespace lumora::host {
 namespace {
@@ -69,7 +69,7 @@ int runSync(int argc, char** argv) {
     std::fprintf(stderr, "lumora-hotsync sync: --handheld is required\n\n%s", kUsage);
     return 2;
   }
-  const std::string statePath = hotsync::hostfs::join(*handheld, kHandheldStateFile);
+  const std::string statePath = files::join(*handheld, kHandheldStateFile);
   link::HandheldUser state = loadHandheldState(statePath);
   auto user = opts.value("--user");
   if (!user) user = state.name;
@@ -131,7 +131,7 @@ int runSync(int argc, char** argv) {
   finishNextAction(*user, givenType);
   // A folder without the file keeps no user: it stays a handheld without an ID, met anew
   // each time, and its databases are all it holds.
-  if (hotsync::hostfs::exists(statePath)) {
+  if (files::exists(statePath)) {
     if (match.newUserId) state.userId = match.newUserId;
     state.lastSyncPc = *thisDesktop;
     if (!saveHandheldState(statePath, state))

@@ -1,7 +1,7 @@
 #include "hotsync/api/conduit_registry.h"
 
 #include "hotsync/api/hotsync.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/profile/ini.h"
 
 namespace lumora::hotsync {
@@ -25,17 +25,17 @@ bool isValidCreator(std::string_view creator) {
 }
 
 std::optional<std::string> ConduitRegistry::load() const {
-  if (!hostfs::exists(path_)) return std::string();
-  auto read = hostfs::readFile(path_, kMaxRegistryBytes, /*followLinks=*/true);
+  if (!files::exists(path_)) return std::string();
+  auto read = files::readFile(path_, kMaxRegistryBytes, /*followLinks=*/true);
   if (!read.bytes) return std::nullopt;
   return std::string(read.bytes->begin(), read.bytes->end());
 }
 
 bool ConduitRegistry::save(const std::string& text) const {
   auto slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0 && !hostfs::makeFolders(path_.substr(0, slash)))
+  if (slash != std::string::npos && slash > 0 && !files::makeFolders(path_.substr(0, slash)))
     return false;
-  return hostfs::writeFileAtomic(
+  return files::writeFileAtomic(
       path_, ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()), true);
 }
 

@@ -14,7 +14,7 @@
 #include "hotsync/link/dlp_handheld.h"
 #include "hotsync/store/environment_clock.h"
 #include "hotsync/store/handheld_store.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/process/test_hooks.h"
 
 using lumora::hotsync::Call;
@@ -84,7 +84,7 @@ HOTSYNC_API int32_t HsConnect(const char* handheldDir, const char* userName) {
   if (!logFile) return SYNC_ERR_BAD_ARG;
   Session& s = call.s;
   if (s.handheld) disconnect(s);
-  if (!lumora::hotsync::hostfs::isFolder(handheldDir)) return SYNC_ERR_NOT_FOUND;
+  if (!lumora::files::isFolder(handheldDir)) return SYNC_ERR_NOT_FOUND;
   s.user = userName;
   s.log.setFile(*logFile);
   armFaultsFromEnvironment(s);

@@ -1,7 +1,7 @@
 #include "hotsync/api/hotsync_journal.h"
 
 #include "hotsync/format/names.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 
 namespace lumora::hotsync {
 namespace {
@@ -48,16 +48,16 @@ bool isCopyFile(const std::string& file) {
 }  // namespace
 
 HotSyncJournal::HotSyncJournal(std::string folder) : folder_(std::move(folder)) {
-  if (hostfs::exists(hostfs::join(folder_, kClearedFile))) clear();
+  if (files::exists(files::join(folder_, kClearedFile))) clear();
 }
 
 std::string HotSyncJournal::createdFile() const {
-  return hostfs::join(folder_, kCreatedFile);
+  return files::join(folder_, kCreatedFile);
 }
 
 std::set<std::string> HotSyncJournal::readCreated() const {
   std::set<std::string> names;
-  auto read = hostfs::readFile(createdFile(), kMaxListBytes);
+  auto read = files::readFile(createdFile(), kMaxListBytes);
   if (!read.bytes) return names;
   std::string_view text(reinterpret_cast<const char*>(read.bytes->data()), read.bytes->size());
   while (!text.empty()) {
@@ -70,8 +70,8 @@ std::set<std::string> HotSyncJournal::readCreated() const {
 }
 
 bool HotSyncJournal::pending() const {
-  auto files = hostfs::listFolder(folder_);
-  return files && !files->empty();
+  auto entries = files::listFolder(folder_);
+  return entries && !entries->empty();
 }
 
 bool HotSyncJournal::created(const std::string& name) {
@@ -90,20 +90,19 @@ void HotSyncJournal::writeCreated(const std::set<std::string>& names) {
   std::string text;
   for (const std::string& n : names) text += escapeName(n) + "\n";
   // Written before the handheld is asked, so that a kill in between errs on the safe side.
-  hostfs::makeFolders(folder_);
-  hostfs::writeFileAtomic(createdFile(), textBytes(text), true);
+  files::makeFolders(folder_);
+  files::writeFileAtomic(createdFile(), textBytes(text), true);
 }
 
 bool HotSyncJournal::wantsCopy(const std::string& name) const {
-  return !readCreated().count(name) &&
-         !hostfs::exists(hostfs::join(folder_, databaseFileName(name)));
+  return !readCreated().count(name) && !files::exists(files::join(folder_, databaseFileName(name)));
 }
 
 bool HotSyncJournal::deleting(const Database& old) {
   auto file = serializePdb(old);
   if (!file || file->size() > kMaxCopyBytes) return false;
-  hostfs::makeFolders(folder_);
-  return hostfs::writeFileAtomic(hostfs::join(folder_, databaseFileName(old.name)), *file, false);
+  files::makeFolders(folder_);
+  return files::writeFileAtomic(files::join(folder_, databaseFileName(old.name)), *file, false);
 }
 
 std::set<std::string> HotSyncJournal::createdNames() const {
@@ -112,11 +111,11 @@ std::set<std::string> HotSyncJournal::createdNames() const {
 
 std::vector<Database> HotSyncJournal::keptCopies() const {
   std::vector<Database> copies;
-  auto files = hostfs::listFolder(folder_);
-  if (!files) return copies;
-  for (const std::string& file : *files) {
+  auto entries = files::listFolder(folder_);
+  if (!entries) return copies;
+  for (const std::string& file : *entries) {
     if (!isCopyFile(file)) continue;
-    auto read = hostfs::readFile(hostfs::join(folder_, file), kMaxCopyBytes);
+    auto read = files::readFile(files::join(folder_, file), kMaxCopyBytes);
     if (!read.bytes) continue;
     if (auto parsed = parsePdb(*read.bytes); parsed.database)
       copies.push_back(std::move(*parsed.database));
@@ -125,13 +124,13 @@ std::vector<Database> HotSyncJournal::keptCopies() const {
 }
 
 void HotSyncJournal::clear() {
-  auto files = hostfs::listFolder(folder_);
-  if (!files || files->empty()) return;
-  const std::string cleared = hostfs::join(folder_, kClearedFile);
-  if (!hostfs::exists(cleared) && !hostfs::writeFileAtomic(cleared, {}, true)) return;
-  for (const std::string& file : *files)
-    if (file != kClearedFile) hostfs::removeFile(hostfs::join(folder_, file));
-  hostfs::removeFile(cleared);
+  auto entries = files::listFolder(folder_);
+  if (!entries || entries->empty()) return;
+  const std::string cleared = files::join(folder_, kClearedFile);
+  if (!files::exists(cleared) && !files::writeFileAtomic(cleared, {}, true)) return;
+  for (const std::string& file : *entries)
+    if (file != kClearedFile) files::removeFile(files::join(folder_, file));
+  files::removeFile(cleared);
 }
 
 }  // namespace lumora::hotsync

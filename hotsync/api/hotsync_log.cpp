@@ -1,6 +1,6 @@
 #include "hotsync/api/hotsync_log.h"
 
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 
 namespace lumora::hotsync {
 
@@ -18,8 +18,8 @@ bool HotSyncLog::add(std::string_view text, int32_t activity) {
   localtime_r(&now, &local);
 #endif
   auto slash = path_.rfind('/');
-  if (slash != std::string::npos && slash > 0) hostfs::makeFolders(path_.substr(0, slash));
-  return hostfs::appendToFile(path_, formatLogLine(local, activity, text));
+  if (slash != std::string::npos && slash > 0) files::makeFolders(path_.substr(0, slash));
+  return files::appendToFile(path_, formatLogLine(local, activity, text));
 }
 
 }  // namespace lumora::hotsync

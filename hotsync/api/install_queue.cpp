@@ -3,7 +3,7 @@
 #include "hotsync/api/handheld.h"
 #include "hotsync/api/user_paths.h"
 #include "hotsync/store/handheld_store.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/files/paths.h"
 
 namespace lumora::hotsync {
@@ -16,23 +16,23 @@ int32_t queueFile(std::string_view userName, std::string_view filePath) {
   std::string base = slash == std::string::npos ? source : source.substr(slash + 1);
   // Hidden names are how the queue marks its temporary files; they would never install.
   if (base.empty() || base.front() == '.') return SYNC_ERR_BAD_ARG;
-  if (!hostfs::isRegularFile(source)) return SYNC_ERR_NOT_FOUND;
-  if (!hostfs::makeFolders(*folder)) return SYNC_ERR_STORAGE;
-  if (!hostfs::copyFileAtomic(source, hostfs::join(*folder, base))) return SYNC_ERR_STORAGE;
+  if (!files::isRegularFile(source)) return SYNC_ERR_NOT_FOUND;
+  if (!files::makeFolders(*folder)) return SYNC_ERR_STORAGE;
+  if (!files::copyFileAtomic(source, files::join(*folder, base))) return SYNC_ERR_STORAGE;
   return SYNC_OK;
 }
 
 int32_t installQueued(std::string_view userName, Handheld& handheld, const RejectFn& reject) {
   auto folder = userInstallFolder(userName);
   if (!folder) return 0;
-  auto names = hostfs::listFolder(*folder);
+  auto names = files::listFolder(*folder);
   if (!names) return 0;
   int32_t installed = 0;
   for (const std::string& name : *names) {
     if (name.front() == '.') continue;
-    std::string path = hostfs::join(*folder, name);
-    if (hostfs::isFolder(path)) continue;
-    auto read = hostfs::readFile(path, kMaxDatabaseBytes);
+    std::string path = files::join(*folder, name);
+    if (files::isFolder(path)) continue;
+    auto read = files::readFile(path, kMaxDatabaseBytes);
     if (!read.bytes) {
       reject(name, "the file cannot be read: " + read.error);
       continue;
@@ -48,7 +48,7 @@ int32_t installQueued(std::string_view userName, Handheld& handheld, const Rejec
       continue;
     }
     ++installed;
-    if (!hostfs::removeFile(path))
+    if (!files::removeFile(path))
       reject(name, "installed, but it could not be removed from the queue");
   }
   return installed;

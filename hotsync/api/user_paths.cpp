@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "hotsync/format/names.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/files/paths.h"
 
 namespace lumora::hotsync {
@@ -30,11 +30,11 @@ std::optional<std::string> userInstallFolder(std::string_view userName) {
 std::vector<std::string> hotSyncUsers() {
   std::string root = paths::windowsFolder() + "/HotSync";
   std::vector<std::string> users;
-  auto names = hostfs::listFolder(root);
+  auto names = files::listFolder(root);
   if (!names) return users;
   auto hex = [](char c) { return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10; };
   for (const std::string& folder : *names) {
-    if (folder.empty() || folder.front() == '.' || !hostfs::isFolder(hostfs::join(root, folder)))
+    if (folder.empty() || folder.front() == '.' || !files::isFolder(files::join(root, folder)))
       continue;
     std::string name;
     for (size_t i = 0; i < folder.size(); ++i) {

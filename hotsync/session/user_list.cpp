@@ -7,7 +7,7 @@
 #include <random>
 #include <utility>
 
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 #include "platform/files/paths.h"
 
 namespace lumora::host {
@@ -63,9 +63,9 @@ std::optional<std::string> unescapeName(std::string_view text) {
 }
 
 std::string readText(const std::string& path, bool& missing, std::string& error) {
-  missing = !hotsync::hostfs::exists(path);
+  missing = !files::exists(path);
   if (missing) return {};
-  auto read = hotsync::hostfs::readFile(path, kMaxListBytes);
+  auto read = files::readFile(path, kMaxListBytes);
   if (!read.bytes) {
     error = "cannot read " + path + ": " + read.error;
     return {};
@@ -74,8 +74,8 @@ std::string readText(const std::string& path, bool& missing, std::string& error)
 }
 
 bool writeText(const std::string& path, const std::string& text, std::string& error) {
-  if (!hotsync::hostfs::makeFolders(hotSyncFolder()) ||
-      !hotsync::hostfs::writeFileAtomic(
+  if (!files::makeFolders(hotSyncFolder()) ||
+      !files::writeFileAtomic(
           path, ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()), true)) {
     error = "cannot write " + path;
     return false;

@@ -6,7 +6,7 @@
 
 #include "hotsync/format/handheld_clock.h"
 #include "hotsync/format/names.h"
-#include "hotsync/store/host_files.h"
+#include "platform/files/atomic_files.h"
 
 namespace lumora::hotsync {
 namespace {
@@ -48,7 +48,7 @@ HandheldStore::HandheldStore(std::string folder, Logger log, Clock clock)
 }
 
 void HandheldStore::scan() {
-  auto names = hostfs::listFolder(folder_);
+  auto names = files::listFolder(folder_);
   if (!names) {
     log_("HotSync: cannot read the handheld folder \"" + folder_ + "\".");
     return;
@@ -56,7 +56,7 @@ void HandheldStore::scan() {
   for (const std::string& fileName : *names) {
     // Temporary files end in ".tmp", so a half-written database is never taken up.
     if (!isDatabaseFileName(fileName)) continue;
-    auto read = hostfs::readFile(hostfs::join(folder_, fileName), kMaxDatabaseBytes);
+    auto read = files::readFile(files::join(folder_, fileName), kMaxDatabaseBytes);
     std::string why = read.error;
     std::optional<Database> db;
     if (read.bytes) {
@@ -130,7 +130,7 @@ std::optional<std::string> HandheldStore::fileNameConflict(const std::string& fi
   for (const auto& [name, entry] : entries_)
     if (name != dbName && entry.fileName == fileName)
       return "the file \"" + fileName + "\" holds the database \"" + name + "\"";
-  if (!entries_.count(dbName) && hostfs::exists(hostfs::join(folder_, fileName)))
+  if (!entries_.count(dbName) && files::exists(files::join(folder_, fileName)))
     return "the file \"" + fileName + "\" appeared during the HotSync";
   return std::nullopt;
 }
@@ -146,7 +146,7 @@ int32_t HandheldStore::open(const char* name, int32_t card, uint8_t mode, uint8_
   if (!h) return SYNC_ERR_TOO_MANY_OPEN;
   // Read the database now; a file changed or broken behind the store's back is refused.
   const std::string& fileName = it->second.fileName;
-  auto read = hostfs::readFile(hostfs::join(folder_, fileName), kMaxDatabaseBytes);
+  auto read = files::readFile(files::join(folder_, fileName), kMaxDatabaseBytes);
   std::optional<Database> db;
   std::string why = read.error;
   if (read.bytes) {
@@ -215,8 +215,8 @@ bool HandheldStore::commit(Handle& h) {
   db.uniqueIdSeed = std::max(db.uniqueIdSeed, h.nextUniqueId);
   if (db.uniqueIdSeed > kMaxUniqueId) db.uniqueIdSeed = h.nextUniqueId;
   auto bytes = serializePdb(db);
-  std::string path = hostfs::join(folder_, entry.fileName);
-  if (!bytes || !hostfs::writeFileAtomic(path, *bytes, /*replace=*/entry.onDisk)) {
+  std::string path = files::join(folder_, entry.fileName);
+  if (!bytes || !files::writeFileAtomic(path, *bytes, /*replace=*/entry.onDisk)) {
     log_("HotSync: could not write the handheld file \"" + entry.fileName + "\"; the database \"" +
          h.name + "\" keeps its previous state.");
     return false;
@@ -244,9 +244,8 @@ int32_t HandheldStore::remove(const char* name, int32_t card) {
   auto it = entries_.find(*dbName);
   if (it == entries_.end()) return SYNC_ERR_NOT_FOUND;
   if (it->second.open) return SYNC_ERR_ALREADY_OPEN;
-  std::string path = hostfs::join(folder_, it->second.fileName);
-  if (it->second.onDisk && !hostfs::removeFile(path) && hostfs::exists(path))
-    return SYNC_ERR_STORAGE;
+  std::string path = files::join(folder_, it->second.fileName);
+  if (it->second.onDisk && !files::removeFile(path) && files::exists(path)) return SYNC_ERR_STORAGE;
   entries_.erase(it);
   return SYNC_OK;
 }
@@ -382,7 +381,7 @@ int32_t HandheldStore::install(Database db, std::string& reason) {
     return SYNC_ERR_STORAGE;
   }
   bool replace = existing != entries_.end() && existing->second.onDisk;
-  if (!hostfs::writeFileAtomic(hostfs::join(folder_, fileName), *bytes, replace)) {
+  if (!files::writeFileAtomic(files::join(folder_, fileName), *bytes, replace)) {
     reason = "the handheld file \"" + fileName + "\" could not be written";
     return SYNC_ERR_STORAGE;
   }

@@ -2,7 +2,7 @@
 
 #include "hotsync/api/handheld.h"
 #include "hotsync/api/user_paths.h"
-#include "hotsync/store/handheld_store.h"
+#include "hotsync/format/pdb_file.h"
 #include "platform/files/atomic_files.h"
 #include "platform/files/paths.h"
 

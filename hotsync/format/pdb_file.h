@@ -15,6 +15,9 @@ namespace lumora::hotsync {
 constexpr size_t kPdbHeaderSize = 78;
 constexpr size_t kPdbRecordEntrySize = 8;
 constexpr uint32_t kMaxUniqueId = 0xFFFFFF;  // unique IDs are 24 bits in the record list
+// The largest database file read or written: far above what a handheld holds; keeps a
+// runaway writer from filling the disk.
+constexpr uint64_t kMaxDatabaseBytes = 64ull << 20;
 
 // Database attribute bits the store cares about.
 constexpr uint16_t kDbAttrResource = 0x0001;

@@ -22,8 +22,6 @@ namespace lumora::hotsync {
 
 constexpr size_t kMaxOpenDatabases = 32;
 constexpr uint32_t kMaxRecordSize = 65505;
-// Far above what a handheld holds; keeps a runaway writer from filling the disk.
-constexpr uint64_t kMaxDatabaseBytes = 64ull << 20;
 
 class HandheldStore final : public Handheld {
  public:

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/process/test_hooks.h"
+
 #ifndef LUMORA_MULTIARCH
 #define LUMORA_MULTIARCH ""
 #endif
@@ -51,7 +53,7 @@ std::string resolveLibrary(std::string_view windowsName) {
   std::string file = hostLibraryName(windowsName);
   const InstallLayout layout{LUMORA_MULTIARCH, LUMORA_INSTALL_LIBDIR};
   const std::vector<std::string> folders =
-      librarySearchFolders(std::getenv("LUMORA_LIBRARY_PATH"), ':', programFolder(), layout);
+      librarySearchFolders(hooks::librarySearchList().c_str(), ':', programFolder(), layout);
   for (const std::string& folder : folders) {
     std::string candidate = folder + "/" + file;
     if (isFile(candidate)) return candidate;

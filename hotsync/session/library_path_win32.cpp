@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hotsync/session/library_path.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 namespace {
@@ -38,7 +39,7 @@ std::string resolveLibrary(std::string_view windowsName) {
     return isFile(path) ? path : std::string();
   }
   std::string file = hostLibraryName(windowsName);
-  std::vector<std::string> folders = splitSearchList(std::getenv("LUMORA_LIBRARY_PATH"), ';');
+  std::vector<std::string> folders = splitSearchList(hooks::librarySearchList().c_str(), ';');
   folders.push_back(programFolder());
   for (const std::string& folder : folders) {
     std::string candidate = folder + "\\" + file;

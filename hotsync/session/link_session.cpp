@@ -13,7 +13,6 @@
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
-#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 namespace {
@@ -112,13 +111,12 @@ class SessionLink {
   link::DlpClient client_;
 };
 
-// The handheld's date for "now" (UTC): LUMORA_HANDHELD_TIME when set, so that runs
+// The handheld's date for "now" (UTC): the fixed time when there is one, so that runs
 // compare. Converted by hand: the days-to-civil-date rule needs no C library call that
 // differs between hosts.
-Date handheldNow() {
+Date handheldNow(std::optional<uint32_t> fixedTime) {
   int64_t now = static_cast<int64_t>(std::time(nullptr));
-  if (auto fixed = hotsync::palmTimeFromUnixText(hooks::handheldTime()))
-    now = static_cast<int64_t>(*fixed) - hotsync::kSecondsFrom1904To1970;
+  if (fixedTime) now = static_cast<int64_t>(*fixedTime) - hotsync::kSecondsFrom1904To1970;
   if (now < 0) now = 0;
   const int64_t days = now / 86400, seconds = now % 86400;
   const int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;
@@ -287,7 +285,7 @@ LinkSessionResult runLinkSession(link::MessageLink& link, const LinkSessionOptio
   written.userId = match.newUserId ? match.newUserId : userInfo->userId;
   written.viewerId = userInfo->viewerId;
   written.lastSyncPc = *thisDesktop;
-  written.lastSync = handheldNow();
+  written.lastSync = handheldNow(options.handheldTime);
   written.modFlags = WriteUserInfoRequest::kSyncDate | WriteUserInfoRequest::kSyncPc |
                      (match.newUserId ? WriteUserInfoRequest::kUserId : 0);
   client.ask<WriteUserInfoAnswer>(written);

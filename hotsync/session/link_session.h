@@ -7,7 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "hotsync/format/handheld_clock.h"
 #include "hotsync/link/message_link.h"
+#include "platform/process/test_hooks.h"
 
 namespace lumora::host {
 
@@ -21,6 +23,10 @@ struct LinkSessionOptions {
   // acceptNewUsers, or when its name waits in 'users pair'.
   bool peerIsLocal = true;
   bool acceptNewUsers = false;
+  // The handheld's "now" (seconds since 1904) written as the date of its last HotSync, so
+  // that runs compare; unset, this machine's clock. Options made by a program or a test
+  // start from LUMORA_HANDHELD_TIME.
+  std::optional<uint32_t> handheldTime = hotsync::palmTimeFromUnixText(hooks::handheldTime());
 };
 
 struct LinkSessionResult {

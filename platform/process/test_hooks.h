@@ -14,6 +14,7 @@ inline constexpr const char* kDlpCount = "LUMORA_DLP_COUNT";
 inline constexpr const char* kHandheldPause = "LUMORA_HANDHELD_PAUSE";
 inline constexpr const char* kLinkTimeoutMs = "LUMORA_LINK_TIMEOUT_MS";
 inline constexpr const char* kHandheldHangUp = "LUMORA_HANDHELD_HANG_UP";
+inline constexpr const char* kLibraryPath = "LUMORA_LIBRARY_PATH";
 
 inline std::string hookText(const char* variable) {
   const char* text = std::getenv(variable);
@@ -43,6 +44,11 @@ inline std::string handheldHangUp() {
 // Milliseconds that replace the 30 s wait for the handheld.
 inline std::string linkTimeoutMs() {
   return hookText(kLinkTimeoutMs);
+}
+// Folders looked in first for a library named by its Windows file name (':'-separated,
+// ';' on Windows); also how a user points the programs at a build folder.
+inline std::string librarySearchList() {
+  return hookText(kLibraryPath);
 }
 
 }  // namespace lumora::hooks

@@ -8,9 +8,9 @@
 #endif
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 
+#include "common/monotonic_clock.h"
 #include "hotsync/api/hotsync_host.h"
 
 namespace lumora::host {
@@ -55,11 +55,6 @@ std::string printable(const char* name) {
     out += c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
   }
   return out;
-}
-
-int64_t steadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 // The terminal's width, so that the rewritten line never wraps.

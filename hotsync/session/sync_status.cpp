@@ -1,17 +1,11 @@
 #include "hotsync/session/sync_status.h"
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cstdio>
 
 #include "common/monotonic_clock.h"
 #include "hotsync/api/hotsync_host.h"
+#include "platform/process/terminal.h"
 
 namespace lumora::host {
 namespace {
@@ -55,25 +49,6 @@ std::string printable(const char* name) {
     out += c < 0x20 || c >= 0x7F ? '?' : static_cast<char>(c);
   }
   return out;
-}
-
-// The terminal's width, so that the rewritten line never wraps.
-size_t terminalColumns() {
-#if defined(_WIN32)
-  return 79;
-#else
-  winsize size{};
-  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1) return size.ws_col - 1;
-  return 79;
-#endif
-}
-
-bool stdoutIsTerminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return ::isatty(STDOUT_FILENO) != 0;
-#endif
 }
 
 }  // namespace
@@ -198,12 +173,13 @@ void onCall(const char* op, const char* dbName, uint32_t dbType, uint32_t bytes,
 
 StatusMode modeFor(bool quiet) {
   if (quiet) return StatusMode::Quiet;
-  return stdoutIsTerminal() ? StatusMode::Terminal : StatusMode::Lines;
+  return process::stdoutIsTerminal() ? StatusMode::Terminal : StatusMode::Lines;
 }
 
 }  // namespace
 
-StatusDisplay::StatusDisplay(bool quiet) : status_(modeFor(quiet), steadyMs(), terminalColumns()) {
+StatusDisplay::StatusDisplay(bool quiet)
+    : status_(modeFor(quiet), steadyMs(), process::terminalColumns()) {
   active = &status_;
   HsSetCallObserver(onCall, nullptr);
 }

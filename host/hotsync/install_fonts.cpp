@@ -10,10 +10,10 @@
 #include "common/command_options.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/session/library_path.h"
-#include "hotsync/session/loaded_library.h"
 #include "installer/lumprep.h"
 #include "platform/files/files.h"
 #include "platform/files/paths.h"
+#include "platform/process/loaded_library.h"
 
 namespace lumora::host {
 namespace {

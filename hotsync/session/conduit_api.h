@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "hotsync/session/loaded_library.h"
+#include "platform/process/loaded_library.h"
 
 namespace lumora::host {
 

@@ -85,7 +85,7 @@ int runInstallFonts(int argc, char** argv) {
                  hostLibraryName("lumprep.dll").c_str());
     return 1;
   }
-  LoadedLibrary library(path);
+  process::LoadedLibrary library(path);
   if (!library.loaded()) {
     std::fprintf(stderr, "lumora-hotsync install-fonts: cannot load %s: %s\n", path.c_str(),
                  library.error().c_str());

@@ -5,14 +5,15 @@
 
 namespace lumora::host {
 
-std::unique_ptr<LoadedLibrary> loadLibraryNamed(const std::string& name, std::string& error) {
+std::unique_ptr<process::LoadedLibrary> loadLibraryNamed(const std::string& name,
+                                                         std::string& error) {
   std::string path = resolveLibrary(name);
   if (path.empty()) {
     error = "cannot find " + hostLibraryName(name) + " (for " + name +
             ") beside the program or in LUMORA_LIBRARY_PATH";
     return nullptr;
   }
-  auto lib = std::make_unique<LoadedLibrary>(path);
+  auto lib = std::make_unique<process::LoadedLibrary>(path);
   if (!lib->loaded()) {
     error = "cannot load " + path + ": " + lib->error();
     return nullptr;
@@ -20,7 +21,8 @@ std::unique_ptr<LoadedLibrary> loadLibraryNamed(const std::string& name, std::st
   return lib;
 }
 
-std::unique_ptr<LoadedLibrary> loadRegisteredConduit(const char* creator, std::string& error) {
+std::unique_ptr<process::LoadedLibrary> loadRegisteredConduit(const char* creator,
+                                                              std::string& error) {
   char library[260] = {};
   if (CmGetConduitValue(creator, "library", library, sizeof library) != 0 || !library[0]) {
     error = std::string("no conduit is registered for creator ") + creator +

@@ -20,9 +20,11 @@ inline constexpr const char* kAlbumCreator = "LmDx";
 inline constexpr const char* kDefaultConduitLibrary = "lumsync.dll";
 
 // Loads the library registered for creator, or explains in error why it cannot.
-std::unique_ptr<LoadedLibrary> loadRegisteredConduit(const char* creator, std::string& error);
+std::unique_ptr<process::LoadedLibrary> loadRegisteredConduit(const char* creator,
+                                                              std::string& error);
 
 // Loads a library by Windows name or host path.
-std::unique_ptr<LoadedLibrary> loadLibraryNamed(const std::string& name, std::string& error);
+std::unique_ptr<process::LoadedLibrary> loadLibraryNamed(const std::string& name,
+                                                         std::string& error);
 
 }  // namespace lumora::host

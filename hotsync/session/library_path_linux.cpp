@@ -1,11 +1,10 @@
 #include "hotsync/session/library_path.h"
 
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/process/loaded_library.h"
 #include "platform/process/test_hooks.h"
 
 #ifndef LUMORA_MULTIARCH
@@ -16,22 +15,6 @@
 #endif
 
 namespace lumora::host {
-namespace {
-
-bool isFile(const std::string& path) {
-  return ::access(path.c_str(), R_OK) == 0;
-}
-
-std::string programFolder() {
-  std::vector<char> buf(4096);
-  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return ".";
-  std::string exe(buf.data(), static_cast<size_t>(n));
-  auto slash = exe.rfind('/');
-  return slash == std::string::npos ? "." : exe.substr(0, slash);
-}
-
-}  // namespace
 
 std::string hostLibraryName(std::string_view windowsName) {
   std::string name(windowsName);
@@ -48,15 +31,15 @@ std::string hostLibraryName(std::string_view windowsName) {
 std::string resolveLibrary(std::string_view windowsName) {
   if (windowsName.find('/') != std::string_view::npos) {
     std::string path(windowsName);
-    return isFile(path) ? path : std::string();
+    return process::isLoadableFile(path) ? path : std::string();
   }
   std::string file = hostLibraryName(windowsName);
   const InstallLayout layout{LUMORA_MULTIARCH, LUMORA_INSTALL_LIBDIR};
-  const std::vector<std::string> folders =
-      librarySearchFolders(hooks::librarySearchList().c_str(), ':', programFolder(), layout);
+  const std::vector<std::string> folders = librarySearchFolders(
+      hooks::librarySearchList().c_str(), ':', process::programFolder(), layout);
   for (const std::string& folder : folders) {
     std::string candidate = folder + "/" + file;
-    if (isFile(candidate)) return candidate;
+    if (process::isLoadableFile(candidate)) return candidate;
   }
   return {};
 }

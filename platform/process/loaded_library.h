@@ -1,67 +1,41 @@
-// A shared library loaded for the life of the object, with typed symbol lookup.
+// A shared library loaded for the life of the object, with typed symbol lookup; and the
+// facts about this program that finding a library needs.
 #pragma once
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 #include <string>
 
-namespace lumora::host {
+namespace lumora::process {
 
 class LoadedLibrary {
  public:
-#if defined(_WIN32)
-  explicit LoadedLibrary(const std::string& path) {
-    handle_ = ::LoadLibraryA(path.c_str());
-    if (!handle_)
-      error_ = path + ": cannot load (Windows error " + std::to_string(::GetLastError()) + ")";
-  }
-#else
-  explicit LoadedLibrary(const std::string& path) {
-    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle_) error_ = ::dlerror();
-  }
-#endif
-  ~LoadedLibrary() {
-    unload();
-  }
+  explicit LoadedLibrary(const std::string& path);
+  ~LoadedLibrary() { unload(); }
   LoadedLibrary(const LoadedLibrary&) = delete;
   LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
-  bool loaded() const {
-    return handle_ != nullptr;
-  }
-  const std::string& error() const {
-    return error_;
-  }
+  bool loaded() const { return handle_ != nullptr; }
+  const std::string& error() const { return error_; }
 
   template <typename Fn>
   Fn* symbol(const char* name) const {
-    if (!handle_) return nullptr;
-#if defined(_WIN32)
-    return reinterpret_cast<Fn*>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(static_cast<HMODULE>(handle_), name)));
-#else
-    return reinterpret_cast<Fn*>(::dlsym(handle_, name));
-#endif
+    return reinterpret_cast<Fn*>(address(name));
   }
 
   // Unloads now (the library's exit-time work runs here).
-  void unload() {
-#if defined(_WIN32)
-    if (handle_) ::FreeLibrary(static_cast<HMODULE>(handle_));
-#else
-    if (handle_) ::dlclose(handle_);
-#endif
-    handle_ = nullptr;
-  }
+  void unload();
 
  private:
+  using Address = void (*)();
+  Address address(const char* name) const;
+
   void* handle_ = nullptr;
   std::string error_;
 };
 
-}  // namespace lumora::host
+// The folder of the running program; "." when it cannot be told.
+std::string programFolder();
+// Whether path names a file this process could load (Linux: may read; Windows: a file, not
+// a folder).
+bool isLoadableFile(const std::string& path);
+
+}  // namespace lumora::process

@@ -12,7 +12,6 @@
 
 #include "common/command_options.h"
 #include "common/monotonic_clock.h"
-#include "host/handheld/handheld_state.h"
 #include "hotsync/link/cmp.h"
 #include "hotsync/link/dlp_functions.h"
 #include "hotsync/link/dlp_server.h"
@@ -20,6 +19,7 @@
 #include "hotsync/link/serial_link.h"
 #include "hotsync/session/handheld_session.h"
 #include "hotsync/store/environment_clock.h"
+#include "hotsync/store/handheld_state.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/transport/serial_port.h"
 #include "hotsync/transport/tcp_stream.h"

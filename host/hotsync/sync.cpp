@@ -7,12 +7,12 @@
 #include <string>
 
 #include "common/command_options.h"
-#include "host/handheld/handheld_state.h"
 #include "host/hotsync/commands.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/session/hotsync_run.h"
 #include "hotsync/session/sync_status.h"
 #include "hotsync/session/user_list.h"
+#include "hotsync/store/handheld_state.h"
 #include "platform/files/atomic_files.h"
 
 namespace lumora::host {

@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <map>
 
-#include "host/handheld/handheld_state.h"
 #include "hotsync/link/dlp_server.h"
 #include "hotsync/link/netsync_link.h"
 #include "hotsync/session/link_session.h"
 #include "hotsync/session/user_list.h"
+#include "hotsync/store/handheld_state.h"
 #include "hotsync/store/handheld_store.h"
 #include "hotsync/transport/tcp_stream.h"
 #include "tests/support/temp_dir.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "host/handheld/handheld_state.h"
+#include "hotsync/store/handheld_state.h"
 #include "hotsync/transport/tcp_stream.h"
 
 namespace lumora::host {

@@ -1,4 +1,4 @@
-#include "host/handheld/handheld_state.h"
+#include "hotsync/store/handheld_state.h"
 
 #include <charconv>
 #include <cstdio>

@@ -128,6 +128,16 @@ bool runHandheld(const std::vector<std::string>& args, bool drop) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// How often text stands in the server's log (it flushes each line).
+int countInLog(const std::string& path, const std::string& text) {
+  std::ifstream in(path);
+  std::string line;
+  int n = 0;
+  while (std::getline(in, line))
+    if (line.find(text) != std::string::npos) ++n;
+  return n;
+}
+
 struct Transport {
   const char* name;
   int count;
@@ -198,8 +208,17 @@ int main(int argc, char** argv) {
     if (pick == 0) {
       ran = runHandheld({handheld, "connect", listen, "--folder", folder, "--user", user}, drop);
     } else if (pick == 1) {
+      const std::string gaveUp = "HotSync from " + deskTty + " failed";
+      const int before = countInLog(dirs + "/serve.log", gaveUp);
       ran = runHandheld(
           {handheld, "connect", "--serial", handTty, "--folder", folder, "--user", user}, drop);
+      // The line stays open when the handheld dies: the server gives up only after its
+      // unacknowledged fragment went out ten times. A handheld that started before that
+      // would meet the rest of the broken session on the cable.
+      for (int waited = 0; drop && waited < 60000; waited += 50) {
+        if (countInLog(dirs + "/serve.log", gaveUp) > before) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      }
     } else {
       // The scripted device forgets what the desktop wrote to it: it starts with the user
       // ID the list recorded, long since the server ended the last USB HotSync.

@@ -234,6 +234,9 @@ int runConnect(int argc, char** argv) {
       std::fprintf(stderr, "lumora-handheld: %s\n", error.c_str());
       return 1;
     }
+    // A fresh HotSync starts with the handheld speaking first; whatever waits on the line
+    // is left from an earlier one (a desktop still resending to a handheld that died).
+    port->discardInput();
     broke = netSyncOnLine ? netSyncSession(*port, server, countRequested() ? &count : nullptr)
                           : serialSession(*port, port.get(), maxBaud, server);
   } else {

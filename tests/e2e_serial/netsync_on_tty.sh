@@ -3,7 +3,8 @@
 # pseudo-terminal cable and `lumora-handheld connect --serial --framing netsync` on the
 # other, sync types 0 and 3, must leave the handheld databases, the sync folder and the
 # printed HotSync log entries as the in-process `sync` does. Before the first HotSync the
-# line carries noise, which the server drops with a line. In the row "3-hang-up" the
+# line carries noise, which the server drops with a line; before the row "3" the
+# handheld's end holds bytes of an earlier HotSync, which it drops. In the row "3-hang-up" the
 # handheld leaves without answering EndOfSync and the line goes (a USB handheld off the
 # bus): a normal end.
 set -euo pipefail
@@ -36,6 +37,13 @@ for row in 0 3 3-hang-up; do
     wait_for_line "$work/serve.out" 'start neither a serial nor a NetSync HotSync' ||
       fail "line noise went unnoticed: $(cat "$work/serve.out")"
     exec 3>&-
+  fi
+  if [ "$row" = 3 ]; then
+    # What a desktop resent to a handheld that died waits on the handheld's end.
+    exec 4<>"$desk"
+    printf '\001\007\000\000\000\040\020\001' >&4
+    exec 4>&-
+    sleep 0.5
   fi
   LUMORA_HANDHELD_HANG_UP=$hangup timeout 60 "$handheld" connect --serial "$hand" --framing netsync \
     --folder "$work/wire/handheld" --user Tester > "$work/handheld.out" 2>&1 ||

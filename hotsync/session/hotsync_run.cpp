@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "conduit/dispatch.h"
 #include "hotsync/api/hotsync_host.h"
 #include "hotsync/session/conduit_api.h"
 #include "hotsync/session/sync_status.h"
@@ -16,9 +15,10 @@ namespace {
 constexpr const char* kActionsSection = "LmDx";
 
 // The conduit's lines that say it did what it was asked; every other one reports a problem.
+// Its texts as it logs them: the HotSync Manager sees only the lines, not the conduit.
 constexpr const char* kDoneLines[] = {
-    conduit::kSuccessLine,
-    conduit::kDoNothingLine,
+    "Lumora: sync operation completed successfully.",
+    "LmDx configured to do nothing.",
     "Lumora: database successfully read from handheld.",
     "Lumora: database successfully created on handheld.",
 };

@@ -1,7 +1,6 @@
 // Connecting the Sync Manager to a handheld: the folder store on this machine or a handheld
 // at the far end of a link (which first gets back what an interrupted HotSync left), and
 // disconnecting it. The only part of the library that knows the backends.
-#include <cstdlib>
 #include <memory>
 #include <set>
 #include <string>

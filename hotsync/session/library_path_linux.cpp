@@ -1,7 +1,6 @@
 #include "hotsync/session/library_path.h"
 
 #include <cctype>
-#include <cstdlib>
 #include <vector>
 
 #include "platform/process/loaded_library.h"

@@ -1,6 +1,5 @@
 // On Windows a library is the DLL of its own name, looked for in each folder of
 // $LUMORA_LIBRARY_PATH (';'-separated), then beside the running program.
-#include <cstdlib>
 #include <vector>
 
 #include "hotsync/session/library_path.h"

@@ -1,8 +1,8 @@
-#include <dlfcn.h>
-
 #include <optional>
+#include <type_traits>
 
 #include "platform/picture/heif_library.h"
+#include "platform/process/loaded_library.h"
 
 namespace lumora::picture::detail {
 namespace {
@@ -13,19 +13,18 @@ struct Loaded {
 };
 
 template <typename F>
-bool bind(void* handle, const char* name, F& slot, std::string& error) {
-  slot = reinterpret_cast<F>(::dlsym(handle, name));
+bool bind(const process::LoadedLibrary& library, const char* name, F& slot, std::string& error) {
+  slot = library.symbol<std::remove_pointer_t<F>>(name);
   if (!slot) error = std::string("the HEIF library has no ") + name;
   return slot != nullptr;
 }
 
 Loaded load() {
   Loaded l;
-  // Kept open for the life of the process: pictures may be decoded at any time.
-  void* h = ::dlopen(LUMORA_HEIF_SONAME, RTLD_NOW | RTLD_LOCAL);
-  if (!h) {
-    const char* why = ::dlerror();
-    l.error = std::string("the HEIF library cannot be loaded: ") + (why ? why : LUMORA_HEIF_SONAME);
+  // Kept open until the process ends: pictures may be decoded at any time.
+  static process::LoadedLibrary h(LUMORA_HEIF_SONAME);
+  if (!h.loaded()) {
+    l.error = "the HEIF library cannot be loaded: " + h.error();
     return l;
   }
   HeifLibrary& a = l.api;
@@ -50,7 +49,7 @@ Loaded load() {
       bind(h, "heif_image_get_height", a.image_get_height, e) &&
       bind(h, "heif_image_get_plane_readonly", a.image_get_plane_readonly, e) &&
       bind(h, "heif_image_get_bits_per_pixel_range", a.image_get_bits_per_pixel_range, e);
-  if (!ok) ::dlclose(h);
+  if (!ok) h.unload();
   return l;
 }
 

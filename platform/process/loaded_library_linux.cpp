@@ -9,7 +9,9 @@ namespace lumora::process {
 
 LoadedLibrary::LoadedLibrary(const std::string& path) {
   handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!handle_) error_ = ::dlerror();
+  if (handle_) return;
+  const char* why = ::dlerror();
+  error_ = why ? why : path + ": cannot load";
 }
 
 void LoadedLibrary::unload() {
